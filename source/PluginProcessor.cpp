@@ -1,0 +1,233 @@
+#include "PluginProcessor.h"
+
+#include "DSP.h"
+
+#include <cmath>
+
+namespace
+{
+// Sets a parameter's normalised value and announces it, so that the host and the editor
+// learn of the change.
+void setAndAnnounce (juce::AudioProcessorParameter& parameter, float normalisedValue)
+{
+    parameter.setValue (normalisedValue);
+    parameter.sendValueChangedMessageToListeners (normalisedValue);
+}
+
+constexpr const char* stateTag = "MYPLUGINSETTINGS";
+constexpr const char* enableAttribute = "dbEnable";
+constexpr const char* levelAttribute = "dbMain";
+} // namespace
+
+HostPolicy HostPolicy::forHost (const juce::PluginHostType& host)
+{
+    HostPolicy policy;
+    policy.latencyExempt = host.isAbletonLive() || host.isCubase() || host.isNuendo()
+                           || host.isWavelab() || host.isDaVinciResolve();
+    policy.bitwig = host.isBitwigStudio();
+    return policy;
+}
+
+HostPolicy HostPolicy::forRunningHost()
+{
+    return forHost (juce::PluginHostType());
+}
+
+OrvanAudioProcessor::OrvanAudioProcessor()
+    : OrvanAudioProcessor (HostPolicy::forRunningHost())
+{
+}
+
+OrvanAudioProcessor::OrvanAudioProcessor (HostPolicy policy)
+    : AudioProcessor (BusesProperties()
+                          .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      dsp (std::make_unique<CDSP>()),
+      hostPolicy (policy)
+{
+    enableParameter = new juce::AudioParameterBool (juce::ParameterID { "dbEnable", 1 }, "Enable", true);
+    addParameter (enableParameter);
+
+    levelParameter = new juce::AudioParameterFloat (
+        juce::ParameterID { "dbMain", 1 }, "Level",
+        juce::NormalisableRange<float> (-6.0f, 0.0f, 0.01f, 1.0f, false), -0.1f,
+        juce::AudioParameterFloatAttributes().withCategory (juce::AudioProcessorParameter::genericParameter));
+    addParameter (levelParameter);
+}
+
+OrvanAudioProcessor::~OrvanAudioProcessor() = default;
+
+const juce::String OrvanAudioProcessor::getName() const
+{
+    return "Orvan";
+}
+
+const juce::String OrvanAudioProcessor::getProgramName (int)
+{
+    // Steinberg's validator rejects an empty program name, and the VST3 wrapper publishes
+    // our one program as a program list.
+    return wrapperType == wrapperType_VST3 ? "Default" : juce::String();
+}
+
+int OrvanAudioProcessor::lookaheadFor (double sampleRate)
+{
+    const double samples = sampleRate * 30.0 / 1000.0;
+    if (! (samples >= 0.0))
+        return 0;
+    return samples < (double) std::numeric_limits<int>::max() ? (int) samples
+                                                               : std::numeric_limits<int>::max();
+}
+
+void OrvanAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
+{
+    const double previousRate = lastSampleRate;
+    lastSampleRate = sampleRate;
+
+    // Bitwig prepares again at the same rate while playing; the running limiter keeps its state.
+    if (isBitwig && sampleRate == previousRate)
+        return;
+
+    lookaheadSamples = lookaheadFor (sampleRate);
+    dsp->Reset (lookaheadSamples);
+
+    // A ring too short to analyse passes audio through undelayed, so it reports no latency.
+    if (! hostPolicy.latencyExempt)
+        setLatencySamples (dsp->isReady() ? lookaheadSamples : 0);
+
+    isBitwig = hostPolicy.bitwig;
+
+    doubleBuffer.setSize (juce::jmax (2, getTotalNumInputChannels(), getTotalNumOutputChannels()),
+                          juce::jmax (1, maximumExpectedSamplesPerBlock), false, true, false);
+}
+
+void OrvanAudioProcessor::releaseResources()
+{
+    if (hostPolicy.bitwig || getLatencySamples() == 0)
+        return;
+    if (hostPolicy.latencyExempt)
+        return;
+    setLatencySamples (0);
+}
+
+bool OrvanAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto output = layouts.getMainOutputChannelSet();
+    if (output != juce::AudioChannelSet::mono() && output != juce::AudioChannelSet::stereo())
+        return false;
+    return layouts.getMainInputChannelSet() == output;
+}
+
+void OrvanAudioProcessor::processBlock (juce::AudioBuffer<double>& buffer, juce::MidiBuffer&)
+{
+    // Switched off, the audio passes untouched and undelayed and the engine stays frozen.
+    // Before any prepare (or at a rate too low for a ring) it passes untouched as well.
+    if (! isEnabled() || ! dsp->isReady())
+        return;
+
+    const int numInputs = getTotalNumInputChannels();
+    const int numOutputs = getTotalNumOutputChannels();
+    const int numSamples = buffer.getNumSamples();
+
+    for (int ch = numInputs; ch < numOutputs && ch < buffer.getNumChannels(); ++ch)
+        buffer.clear (ch, 0, numSamples);
+
+    if (numInputs < 1 || numOutputs < 1 || buffer.getNumChannels() < 1)
+        return;
+
+    const double* inL = buffer.getReadPointer (0);
+    double* outL = buffer.getWritePointer (0);
+    const double* inR = nullptr;
+    double* outR = nullptr;
+    if (numInputs >= 2 && numOutputs >= 2 && buffer.getNumChannels() >= 2)
+    {
+        inR = buffer.getReadPointer (1);
+        outR = buffer.getWritePointer (1);
+    }
+    if (inR == nullptr || outR == nullptr)
+    {
+        inR = inL;
+        outR = outL;
+    }
+
+    const bool mono = numOutputs < 2;
+    const double sampleRate = getSampleRate();
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const double levelDb = (double) levelParameter->get();
+        const double left = inL[i];
+        const double right = inR[i];
+        double l = 0.0, r = 0.0;
+        dsp->DoProcess (left, right, &l, &r, sampleRate, levelDb, mono);
+        outL[i] = l;
+        if (! mono)
+            outR[i] = r;
+    }
+}
+
+void OrvanAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
+{
+    if (! dsp->isReady())
+        return;
+
+    // Allocation-free in steady state: the copy reuses the buffer sized in prepare.
+    doubleBuffer.makeCopyOf (buffer, true);
+    processBlock (doubleBuffer, midi);
+
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+    {
+        const double* source = doubleBuffer.getReadPointer (ch);
+        float* destination = buffer.getWritePointer (ch);
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            destination[i] = (float) source[i];
+    }
+}
+
+juce::AudioProcessorEditor* OrvanAudioProcessor::createEditor()
+{
+    return new juce::GenericAudioProcessorEditor (*this);
+}
+
+void OrvanAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    juce::XmlElement xml (stateTag);
+    xml.setAttribute (enableAttribute, isEnabled() ? 1 : 0);
+    xml.setAttribute (levelAttribute, (double) levelParameter->get());
+
+    destData.reset();
+    copyXmlToBinary (xml, destData);
+}
+
+void OrvanAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    if (data == nullptr)
+        return;
+
+    const auto xml = getXmlFromBinary (data, sizeInBytes);
+    if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (stateTag))
+        return;
+
+    // A missing attribute, or one whose text reads as NaN, keeps the current value.
+    const auto readNumber = [&xml] (const char* name, double current)
+    {
+        if (! xml->hasAttribute (name))
+            return current;
+        const double value = xml->getStringAttribute (name).getDoubleValue();
+        return std::isnan (value) ? current : value;
+    };
+
+    // The switch keeps a stored fraction (0.7 is on), kept within the normalised range
+    // so that hosts never see a value outside 0 to 1.
+    const double enable = readNumber (enableAttribute, isEnabled() ? 1.0 : 0.0);
+    const float enableValue = juce::jlimit (0.0f, 1.0f, (float) enable);
+    setAndAnnounce (*enableParameter, enableValue);
+
+    const double level = readNumber (levelAttribute, (double) levelParameter->get());
+    const float levelValue = levelParameter->convertTo0to1 ((float) level);
+    setAndAnnounce (*levelParameter, levelValue);
+}
+
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new OrvanAudioProcessor();
+}

@@ -1,0 +1,11 @@
+#include <juce_events/juce_events.h>
+
+#include <gtest/gtest.h>
+
+// The framework's message manager and its singletons live for the whole run, as in a host.
+int main (int argc, char** argv)
+{
+    ::testing::InitGoogleTest (&argc, argv);
+    juce::ScopedJuceInitialiser_GUI framework;
+    return RUN_ALL_TESTS();
+}
