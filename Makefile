@@ -1,0 +1,45 @@
+# Front doors. Each target sets up what it needs on a fresh Debian 12 machine first.
+#   make demo       build, then limit the bundled example and print the report
+#   make test       build everything and run the test suite
+#   make bench      build, then run the engine benchmarks
+#   make test-asan  the test suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make test-tsan  the test suite under ThreadSanitizer
+
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+# Paths under the tree are hashed relative to it, so clones and worktrees share ccache hits.
+export CCACHE_BASEDIR := $(CURDIR)
+LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
+.PHONY: all deps configure build test demo bench test-asan test-tsan clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+demo: build
+	@echo "demo: the renderer is not built yet"
+
+bench: build
+	$(BUILD)/bench/orvan-bench
+
+test-asan:
+	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DORVAN_SANITIZE=address -DCMAKE_BUILD_TYPE=RelWithDebInfo"
+
+test-tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DORVAN_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo"
+
+clean:
+	rm -rf build build-asan build-tsan
