@@ -1,5 +1,6 @@
 #include "DSP.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -77,10 +78,17 @@ void CDSP::prepareRateTables (double sampleRate)
         for (int k = 0; k < taps; ++k)
         {
             const double x = (t / sampleRate - kOverRate[k]) * piRate;
-            sincArg[numPoints][k] = x;
-            sincSin[numPoints][k] = std::sin (x);
+            sincArg[k][numPoints] = x;
+            sincSin[k][numPoints] = std::sin (x);
         }
         ++numPoints;
+    }
+
+    for (int k = 0; k < taps; ++k)
+    {
+        tapBound[k] = 0.0;
+        for (int point = 0; point < numPoints; ++point)
+            tapBound[k] = std::max (tapBound[k], std::abs (sincSin[k][point] / sincArg[k][point]));
     }
 
     kneeAttackCoef = std::exp (-1000.0 / (sampleRate * kneeAttackTime));
@@ -146,20 +154,23 @@ void CDSP::processSegment (int channel, double* ring, int start, int p,
         N += 1.0;
     }
 
-    const double rms = std::sqrt (S / N);
-    const double E1 = estimatePeak (ring, P);
-    const double E2 = estimatePeak (ring, Q);
-
     if (levelDb != linLevelDb)
     {
         linLevelDb = levelDb;
         linLevel = std::exp (levelDb / 20.0 * ln10);
     }
     const double lin = linLevel;
+    const double peakPlus = B + 0.00001;
+
+    // An estimate no larger than both the ceiling and the padded sample peak leaves G at
+    // the padded peak, whatever its exact value; only larger ones need computing.
+    const double irrelevantBelow = lin > peakPlus ? lin : peakPlus;
+    const double rms = std::sqrt (S / N);
+    const double E1 = estimatePeak (ring, P, irrelevantBelow);
+    const double E2 = estimatePeak (ring, Q, irrelevantBelow);
 
     // Release follows the crest factor: a lone spike lets go almost at once, a sine
     // half-wave after about 70 ms, a flat block after 100 ms.
-    const double peakPlus = B + 0.00001;
     const double rmsPlus = rms + 0.00001;
     const double T = peakPlus < rmsPlus ? 100.0 : (rmsPlus / peakPlus) * 99.99 + 0.01;
 
@@ -168,40 +179,58 @@ void CDSP::processSegment (int channel, double* ring, int start, int p,
     double G = lin < Em ? Em : 0.000001;
     G = G > peakPlus ? G : peakPlus;
 
+    CompressRun run = beginCompress (channel, G, sampleRate, levelDb, T);
     for (int j = s; j != p; j = next (j, bufferLength))
-        Compress (channel, ring[(size_t) j], G, ring + j, sampleRate, levelDb, T);
+        ring[(size_t) j] = Compress (run, ring[(size_t) j]);
+    endCompress (channel, run);
 }
 
-double CDSP::estimatePeak (const double* ring, int k) const noexcept
+// The largest magnitude of the four-tap sinc interpolation over the evaluation points.
+// When a bound on every point's magnitude shows that the result cannot exceed
+// `irrelevantBelow`, 0 is returned instead: the caller treats both the same way. The bound
+// carries a margin far above the few rounding steps separating it from the exact sums, and
+// a NaN or overflowing bound always takes the exact path.
+double CDSP::estimatePeak (const double* ring, int k, double irrelevantBelow) const noexcept
 {
     const double s1 = ring[(size_t) (k == 0 ? bufferLength - 1 : k - 1)];
     const double s2 = ring[(size_t) k];
     const double s3 = ring[(size_t) (k + 1 == bufferLength ? 0 : k + 1)];
     const double s4 = ring[(size_t) (k + 2 >= bufferLength ? k + 2 - bufferLength : k + 2)];
 
+    const double bound = tapBound[0] * std::abs (s1) + tapBound[1] * std::abs (s2)
+                         + tapBound[2] * std::abs (s3) + tapBound[3] * std::abs (s4);
+    if (bound * (1.0 + 1.0e-9) + 1.0e-300 <= irrelevantBelow)
+        return 0.0;
+
+    // The sums of all points first, in the same order of operations per point, so that
+    // the points are computed side by side; then the largest magnitude, skipping NaNs.
+    double sums[maxPoints];
+    for (int point = 0; point < maxPoints; ++point)
+        sums[point] = (((sincSin[0][point] * s1) / sincArg[0][point]
+                        + (sincSin[1][point] * s2) / sincArg[1][point])
+                       + (sincSin[2][point] * s3) / sincArg[2][point])
+                      + (sincSin[3][point] * s4) / sincArg[3][point];
+
     double estimate = 0.0;
     for (int point = 0; point < numPoints; ++point)
     {
-        const double* x = sincArg[point];
-        const double* sine = sincSin[point];
-        const double sum = (((sine[0] * s1) / x[0] + (sine[1] * s2) / x[1])
-                                + (sine[2] * s3) / x[2])
-                           + (sine[3] * s4) / x[3];
-        const double magnitude = std::abs (sum);
+        const double magnitude = std::abs (sums[point]);
         if (magnitude > estimate)
             estimate = magnitude;
     }
     return estimate;
 }
 
-void CDSP::Compress (int c, double x, double G, double* out,
-                     double sampleRate, double levelDb, double T)
+CDSP::CompressRun CDSP::beginCompress (int c, double G, double sampleRate, double levelDb, double T)
 {
+    // The coefficient caches behave exactly as if they were consulted per sample: the first
+    // sample of a run settles them, and every later sample of the run, having the same
+    // rate and times, finds the values the first one left.
     const double rateOnEntry = cachedRate[c];
 
-    double f = (rateOnEntry == sampleRate && cachedAttackTime[c] == attackTime)
-                   ? attackCoef[c]
-                   : std::exp (-1000.0 / (attackTime * sampleRate));
+    const double f = (rateOnEntry == sampleRate && cachedAttackTime[c] == attackTime)
+                         ? attackCoef[c]
+                         : std::exp (-1000.0 / (attackTime * sampleRate));
     cachedAttackTime[c] = attackTime;
     attackCoef[c] = f;
 
@@ -212,7 +241,41 @@ void CDSP::Compress (int c, double x, double G, double* out,
     releaseCoef[c] = h;
     cachedRate[c] = sampleRate;
 
-    const double L = flush (levelDb);
+    CompressRun run;
+    run.absG = std::abs (G);
+    run.L = flush (levelDb);
+    run.f = f;
+    run.h = h;
+    run.kneeF = kneeAttackCoef;
+    run.attackEnv = attackEnv[c];
+    run.releaseEnv = releaseEnv[c];
+    run.lastCurveOut = lastCurveOut[c];
+    run.gainInput = gainInput[c];
+    run.lastGain = lastGain[c];
+    run.levelInput = levelInput;
+    run.levelOutput = levelOutput;
+    return run;
+}
+
+void CDSP::endCompress (int c, const CompressRun& run) noexcept
+{
+    attackEnv[c] = run.attackEnv;
+    releaseEnv[c] = run.releaseEnv;
+    lastCurveOut[c] = run.lastCurveOut;
+    gainInput[c] = run.gainInput;
+    lastGain[c] = run.lastGain;
+    levelInput = run.levelInput;
+    levelOutput = run.levelOutput;
+}
+
+// One sample through the static curve and the envelope; returns the gain-adjusted sample.
+// Works on the run's local copy of the channel state, so that the loop over a segment
+// keeps it in registers while it writes into the ring.
+inline double CDSP::Compress (CompressRun& run, double x) noexcept
+{
+    double f = run.f;
+    const double h = run.h;
+    const double L = run.L;
 
     double m;
     if (x == 0.0)
@@ -222,17 +285,17 @@ void CDSP::Compress (int c, double x, double G, double* out,
     else
     {
         const double absX = std::abs (x);
-        const double absG = std::abs (G);
+        const double absG = run.absG;
         const double M = std::isnan (absG) ? absX : (absX > absG ? absX : absG);
 
         // Every nonzero sample of a segment takes its level from the segment peak, so
         // the logarithm is only taken again when that magnitude changes.
-        if (M != levelInput)
+        if (M != run.levelInput)
         {
-            levelInput = M;
-            levelOutput = 20.0 * std::log10 (M);
+            run.levelInput = M;
+            run.levelOutput = 20.0 * std::log10 (M);
         }
-        m = levelOutput;
+        m = run.levelOutput;
     }
     m = flush (m);
 
@@ -249,8 +312,8 @@ void CDSP::Compress (int c, double x, double G, double* out,
     {
         const double k = ((-0.9999 * (d + 0.055)) * (d + 0.055)) / 0.22;
         r = flush (m + k);
-        if (r >= lastCurveOut[c])
-            f = kneeAttackCoef;
+        if (r >= run.lastCurveOut)
+            f = run.kneeF;
     }
     else
     {
@@ -260,23 +323,22 @@ void CDSP::Compress (int c, double x, double G, double* out,
     const double o = m - r;
 
     // A rising target is taken at once; a falling one decays by h per sample.
-    const double u = (1.0 - h) * o + flush (releaseEnv[c]) * h;
+    const double u = (1.0 - h) * o + flush (run.releaseEnv) * h;
     const double v = u > o ? u : o;
 
-    const double a = flush ((1.0 - f) * v + flush (attackEnv[c]) * f);
+    const double a = flush ((1.0 - f) * v + flush (run.attackEnv) * f);
 
     // The smoothed reduction is constant across most of a segment, so its exponential
     // is only taken again when it changes.
-    if (a != gainInput[c])
+    if (a != run.gainInput)
     {
-        gainInput[c] = a;
-        lastGain[c] = std::exp (a / -20.0 * ln10);
+        run.gainInput = a;
+        run.lastGain = std::exp (a / -20.0 * ln10);
     }
-    const double w = lastGain[c] < 1.0 ? lastGain[c] : 1.0;
+    const double w = run.lastGain < 1.0 ? run.lastGain : 1.0;
 
-    *out = w * x;
-
-    attackEnv[c] = a;
-    releaseEnv[c] = flush (v);
-    lastCurveOut[c] = r;
+    run.attackEnv = a;
+    run.releaseEnv = flush (v);
+    run.lastCurveOut = r;
+    return w * x;
 }

@@ -37,15 +37,23 @@ public:
 
 private:
     // Evaluation points of the inter-sample estimate: t from 1.5 in steps of 0.2 while
-    // t < 3.5, which the accumulated additions make exactly ten.
-    static constexpr int maxPoints = 16;
+    // t < 3.5, which the accumulated additions make exactly ten at every rate.
+    static constexpr int maxPoints = 10;
     static constexpr int taps = 4;
 
     void processSegment (int channel, double* ring, int start, int p,
                          double sampleRate, double levelDb);
-    double estimatePeak (const double* ring, int k) const noexcept;
-    void Compress (int channel, double x, double G, double* out,
-                   double sampleRate, double levelDb, double T);
+    double estimatePeak (const double* ring, int k, double irrelevantBelow) const noexcept;
+    // The gain computer over one segment: the coefficients it settles on entry and a
+    // local copy of the channel's envelope state, written back when the segment ends.
+    struct CompressRun
+    {
+        double absG, L, f, h, kneeF;
+        double attackEnv, releaseEnv, lastCurveOut, gainInput, lastGain, levelInput, levelOutput;
+    };
+    CompressRun beginCompress (int channel, double G, double sampleRate, double levelDb, double T);
+    double Compress (CompressRun& run, double x) noexcept;
+    void endCompress (int channel, const CompressRun& run) noexcept;
     void prepareRateTables (double sampleRate);
 
     int bufferLength = 0;                   // ring length in samples: the lookahead and the latency
@@ -71,8 +79,9 @@ private:
     double tableRate = 0.0;                 // rate the tables below were built for (0: none yet)
     int minSegment = 0;                     // 0.1 ms in whole samples at tableRate
     int numPoints = 0;                      // evaluation points of the estimate
-    double sincArg[maxPoints][taps] {};     // x_k at each point and tap, at tableRate
-    double sincSin[maxPoints][taps] {};     // sin (x_k)
+    double sincArg[taps][maxPoints] {};     // x_k at each tap and point, at tableRate
+    double sincSin[taps][maxPoints] {};     // sin (x_k); tap-major so the points vectorise
+    double tapBound[taps] {};               // largest |sin (x_k) / x_k| of each tap over all points
     double kneeAttackCoef = 0.0;            // attack coefficient inside the knee, at tableRate
     double linLevelDb = 0.0;                // level for which linLevel was computed
     double linLevel = 1.0;                  // that level as a linear amplitude

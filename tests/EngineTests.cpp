@@ -83,10 +83,10 @@ std::vector<OracleCase> oracleCases()
 }
 
 INSTANTIATE_TEST_SUITE_P (SignalsRatesLayouts, EngineMatchesOracle, ::testing::ValuesIn (oracleCases()),
-                          [] (const auto& info)
+                          [] (const auto& testInfo)
                           {
-                              return info.param.signal + "_" + std::to_string ((int) info.param.rate)
-                                     + (info.param.mono ? "_mono" : "_stereo");
+                              return testInfo.param.signal + "_" + std::to_string ((int) testInfo.param.rate)
+                                     + (testInfo.param.mono ? "_mono" : "_stereo");
                           });
 
 TEST (Engine, MatchesOracleAcrossResetsToOtherLengths)
