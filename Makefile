@@ -1,7 +1,7 @@
 # Front doors. Each target sets up what it needs on a fresh Debian 12 machine first.
 #   make demo       build, then limit the bundled example and print the report
 #   make test       build everything and run the test suite
-#   make bench      build, then run the engine benchmarks
+#   make bench      build, then run the engine benchmarks and the plug-in formats side by side
 #   make test-asan  the test suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make test-tsan  the test suite under ThreadSanitizer
 
@@ -34,6 +34,7 @@ demo: build
 
 bench: build
 	$(BUILD)/bench/orvan-bench
+	$(BUILD)/bench/hosts/orvan-bench-hosts_artefacts/Release/orvan-bench-hosts
 
 test-asan:
 	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DORVAN_SANITIZE=address -DCMAKE_BUILD_TYPE=RelWithDebInfo"
