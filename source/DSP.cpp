@@ -254,7 +254,51 @@ CDSP::CompressRun CDSP::beginCompress (int c, double G, double sampleRate, doubl
     run.lastGain = lastGain[c];
     run.levelInput = levelInput;
     run.levelOutput = levelOutput;
+
+    // G is at least the padded segment peak, so every nonzero sample of the segment meets
+    // the curve at the level of |G| and every zero at silence: two points, worked out once.
+    run.silent = staticCurve (run, silenceDb);
+    run.signal = staticCurve (run, levelOf (run, run.absG));
     return run;
+}
+
+// 20 log10 of a magnitude, through the run's one-entry cache.
+inline double CDSP::levelOf (CompressRun& run, double magnitude) noexcept
+{
+    if (magnitude != run.levelInput)
+    {
+        run.levelInput = magnitude;
+        run.levelOutput = 20.0 * std::log10 (magnitude);
+    }
+    return run.levelOutput;
+}
+
+// The static curve at input level m (dB): soft knee 0.11 dB wide, 10000:1 above it.
+inline CDSP::CurvePoint CDSP::staticCurve (const CompressRun& run, double level) noexcept
+{
+    CurvePoint point;
+    const double m = flush (level);
+    const double L = run.L;
+    const double d = m - L;
+    const double twoD = d + d;
+    const double twoAbsD = std::abs (d) + std::abs (d);
+    point.inKnee = false;
+    if (twoD < -0.11)
+    {
+        point.r = m;
+    }
+    else if (twoAbsD <= 0.11)
+    {
+        const double k = ((-0.9999 * (d + 0.055)) * (d + 0.055)) / 0.22;
+        point.r = flush (m + k);
+        point.inKnee = true;
+    }
+    else
+    {
+        point.r = flush (L + d / 10000.0);
+    }
+    point.o = m - point.r;
+    return point;
 }
 
 void CDSP::endCompress (int c, const CompressRun& run) noexcept
@@ -273,54 +317,25 @@ void CDSP::endCompress (int c, const CompressRun& run) noexcept
 // keeps it in registers while it writes into the ring.
 inline double CDSP::Compress (CompressRun& run, double x) noexcept
 {
-    double f = run.f;
     const double h = run.h;
-    const double L = run.L;
 
-    double m;
+    CurvePoint point;
     if (x == 0.0)
     {
-        m = silenceDb;
+        point = run.silent;
     }
     else
     {
         const double absX = std::abs (x);
         const double absG = run.absG;
-        const double M = std::isnan (absG) ? absX : (absX > absG ? absX : absG);
-
-        // Every nonzero sample of a segment takes its level from the segment peak, so
-        // the logarithm is only taken again when that magnitude changes.
-        if (M != run.levelInput)
-        {
-            run.levelInput = M;
-            run.levelOutput = 20.0 * std::log10 (M);
-        }
-        m = run.levelOutput;
-    }
-    m = flush (m);
-
-    // Soft knee 0.11 dB wide, 10000:1 above it.
-    const double d = m - L;
-    const double twoD = d + d;
-    const double twoAbsD = std::abs (d) + std::abs (d);
-    double r;
-    if (twoD < -0.11)
-    {
-        r = m;
-    }
-    else if (twoAbsD <= 0.11)
-    {
-        const double k = ((-0.9999 * (d + 0.055)) * (d + 0.055)) / 0.22;
-        r = flush (m + k);
-        if (r >= run.lastCurveOut)
-            f = run.kneeF;
-    }
-    else
-    {
-        r = flush (L + d / 10000.0);
+        // Only a sample above the padded peak would meet the curve elsewhere.
+        point = std::isnan (absG) || absX > absG ? staticCurve (run, levelOf (run, absX)) : run.signal;
     }
 
-    const double o = m - r;
+    // Inside the knee a rising curve output is followed with the knee's own attack.
+    const double r = point.r;
+    const double f = point.inKnee && r >= run.lastCurveOut ? run.kneeF : run.f;
+    const double o = point.o;
 
     // A rising target is taken at once; a falling one decays by h per sample.
     const double u = (1.0 - h) * o + flush (run.releaseEnv) * h;

@@ -46,11 +46,19 @@ private:
     double estimatePeak (const double* ring, int k, double irrelevantBelow) const noexcept;
     // The gain computer over one segment: the coefficients it settles on entry and a
     // local copy of the channel's envelope state, written back when the segment ends.
+    struct CurvePoint
+    {
+        double r, o;    // curve output (dB) and the reduction it asks for
+        bool inKnee;
+    };
     struct CompressRun
     {
         double absG, L, f, h, kneeF;
         double attackEnv, releaseEnv, lastCurveOut, gainInput, lastGain, levelInput, levelOutput;
+        CurvePoint silent, signal;
     };
+    static double levelOf (CompressRun& run, double magnitude) noexcept;
+    static CurvePoint staticCurve (const CompressRun& run, double level) noexcept;
     CompressRun beginCompress (int channel, double G, double sampleRate, double levelDb, double T);
     double Compress (CompressRun& run, double x) noexcept;
     void endCompress (int channel, const CompressRun& run) noexcept;

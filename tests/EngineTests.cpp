@@ -54,6 +54,11 @@ struct OracleCase
     std::string signal;
     double rate;
     bool mono;
+
+    friend void PrintTo (const OracleCase& c, std::ostream* os)
+    {
+        *os << c.signal << " at " << c.rate << " Hz" << (c.mono ? ", mono" : ", stereo");
+    }
 };
 
 class EngineMatchesOracle : public ::testing::TestWithParam<OracleCase>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -144,6 +145,26 @@ inline Stereo subnormalTail (double rate, size_t frames)
     return s;
 }
 
+// A sine whose amplitude moves cycle by cycle through points just around the ceilings the
+// oracle comparison uses, so that the soft knee of the gain curve is entered from both sides.
+inline Stereo kneeSweep (double rate, size_t frames)
+{
+    const double ceilings[] = { -0.1, -1.0, -6.0, 0.0, -3.37 };
+    const double offsets[] = { -0.08, -0.05, -0.03, -0.01, 0.0, 0.01, 0.03, 0.05, 0.08 };
+    const double frequency = std::min (500.0, rate / 16.0);
+    Stereo s;
+    for (size_t i = 0; i < frames; ++i)
+    {
+        const double phase = (double) i * frequency / rate;
+        const size_t cycle = (size_t) phase;
+        const double db = ceilings[cycle % 5] + offsets[(cycle / 5) % 9];
+        const double amplitude = std::pow (10.0, db / 20.0);
+        s.left.push_back (amplitude * std::sin (2.0 * M_PI * phase));
+        s.right.push_back (amplitude * std::sin (2.0 * M_PI * phase + 0.7));
+    }
+    return s;
+}
+
 struct Named
 {
     std::string name;
@@ -165,6 +186,7 @@ inline std::vector<Named> table()
         { "silence", [] (double, size_t n) { return Stereo { std::vector<double> (n, 0.0), std::vector<double> (n, 0.0) }; } },
         { "hostile", [] (double r, size_t n) { return hostile (r, n); } },
         { "subnormals", [] (double r, size_t n) { return subnormalTail (r, n); } },
+        { "knee_sweep", [] (double r, size_t n) { return kneeSweep (r, n); } },
     };
 }
 } // namespace testsignals
