@@ -37,10 +37,10 @@ bench: build
 	$(BUILD)/bench/hosts/orvan-bench-hosts_artefacts/Release/orvan-bench-hosts
 
 test-asan:
-	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DORVAN_SANITIZE=address -DCMAKE_BUILD_TYPE=RelWithDebInfo"
+	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DORVAN_SANITIZE=address -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_BUILD_BENCH=OFF"
 
 test-tsan:
-	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DORVAN_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo"
+	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DORVAN_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_BUILD_BENCH=OFF"
 
 clean:
 	rm -rf build build-asan build-tsan
