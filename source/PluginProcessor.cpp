@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include "DSP.h"
+#include "PluginEditor.h"
 
 #include <cmath>
 
@@ -185,7 +186,7 @@ void OrvanAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::
 
 juce::AudioProcessorEditor* OrvanAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new OrvanAudioProcessorEditor (*this);
 }
 
 void OrvanAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
