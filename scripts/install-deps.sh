@@ -15,7 +15,7 @@ packages=(
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     # headless windows, artwork, fonts for Japanese and Chinese texts, a reference limiter
-    xvfb xauth librsvg2-bin fonts-noto-cjk x42-plugins python3
+    xvfb xauth x11-utils librsvg2-bin fonts-noto-cjk x42-plugins python3
 )
 
 missing=()

@@ -12,7 +12,10 @@ namespace orvan::headless
 class Peer final : public juce::ComponentPeer
 {
 public:
-    Peer (juce::Component& c, int styleFlags) : juce::ComponentPeer (c, styleFlags), bounds (c.getBounds()) {}
+    Peer (juce::Component& c, int flags) : juce::ComponentPeer (c, flags), bounds (c.getBounds()) {}
+
+    using juce::ComponentPeer::globalToLocal;
+    using juce::ComponentPeer::localToGlobal;
 
     void* getNativeHandle() const override { return nullptr; }
     void setVisible (bool) override {}
@@ -73,7 +76,7 @@ public:
     void closeContent() { content.reset(); }
 
 protected:
-    juce::ComponentPeer* createNewPeer (int styleFlags, void*) override { return new Peer (*this, styleFlags); }
+    juce::ComponentPeer* createNewPeer (int styleWanted, void*) override { return new Peer (*this, styleWanted); }
 
 private:
     std::unique_ptr<juce::Component> content;
