@@ -107,8 +107,17 @@ protected:
         editor = nullptr;
     }
 
-    // One timer tick and the rendering it queues.
-    static void tick() { orvan::headless::pump (120); }
+    // Waits for the next timer tick that re-renders the window (it asks its peer for a
+    // repaint), then for the rendering it queued. Bounded, so a broken timer fails the checks
+    // that follow instead of hanging.
+    void tick()
+    {
+        auto* peer = window->getHeadlessPeer();
+        const int before = peer->repaintRequests;
+        for (int waited = 0; waited < 2000 && peer->repaintRequests == before; waited += 5)
+            orvan::headless::pump (5);
+        orvan::headless::pump (20);
+    }
 
     juce::Image snapshot() { return editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f); }
 
@@ -407,7 +416,7 @@ TEST_F (EditorTest, HiddenWindowFollowsParametersButRendersNothing)
     ASSERT_FALSE (editor->isShowing());
     editor->updateAvailable = true;
     setEnabled (false);
-    tick();
+    orvan::headless::pump (150); // three ticks' time
     EXPECT_FALSE (enable().getToggleState()); // the switch follows
     EXPECT_FALSE (badge().isVisible());
     EXPECT_TRUE (shows (snapshot(), panelOn(), 268, 112, glyphStrip(), glyph (0))); // the old picture stays
