@@ -34,7 +34,7 @@ struct UsageError
 
 // One entry per option: its name, the value it takes (empty for a flag), and what it does
 // with that value. Adding an option is adding a row.
-struct OptionSpec
+struct OptionRow
 {
     const char* name;
     const char* valueName;
@@ -52,9 +52,9 @@ double parseNumber (const juce::String& text, const char* option)
     return value;
 }
 
-const std::vector<OptionSpec>& optionTable()
+const std::vector<OptionRow>& optionTable()
 {
-    static const std::vector<OptionSpec> table {
+    static const std::vector<OptionRow> table {
         { "--scale", "1|2", "render at 1x (632 x 340, the default) or 2x (1264 x 680)",
           [] (Options& o, const juce::String& v) {
               if (v != "1" && v != "2")
@@ -85,12 +85,12 @@ const std::vector<OptionSpec>& optionTable()
 void printUsage (std::ostream& out)
 {
     out << "usage: orvan-snapshot [options] OUTPUT.png\n\nRenders the Orvan plug-in window to a PNG.\n\noptions:\n";
-    for (const auto& spec : optionTable())
+    for (const auto& row : optionTable())
     {
-        juce::String left = juce::String ("  ") + spec.name;
-        if (*spec.valueName != 0)
-            left << " " << spec.valueName;
-        out << left.paddedRight (' ', 24) << spec.help << "\n";
+        juce::String left = juce::String ("  ") + row.name;
+        if (*row.valueName != 0)
+            left << " " << row.valueName;
+        out << left.paddedRight (' ', 24) << row.help << "\n";
     }
     out << juce::String ("  --help").paddedRight (' ', 24) << "this text\n";
 }
@@ -111,10 +111,10 @@ Options parseArguments (const juce::StringArray& args)
             continue;
         }
 
-        const OptionSpec* match = nullptr;
-        for (const auto& spec : optionTable())
-            if (arg == spec.name)
-                match = &spec;
+        const OptionRow* match = nullptr;
+        for (const auto& row : optionTable())
+            if (arg == row.name)
+                match = &row;
 
         if (match == nullptr)
             throw UsageError { "unknown option \"" + arg + "\"" };
