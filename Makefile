@@ -29,8 +29,14 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-demo: build
-	@echo "demo: the renderer is not built yet"
+DEMO_INPUT := tools/render/example/dnb-hot.flac
+
+# Only the renderer is built, so the demo is quick on a fresh machine.
+demo: configure
+	cmake --build $(BUILD) --target orvan-render -j $(JOBS)
+	@mkdir -p $(BUILD)/demo
+	@echo
+	$(BUILD)/orvan-render --plot $(BUILD)/demo/dnb-hot-limited.png $(DEMO_INPUT) $(BUILD)/demo/dnb-hot-limited.wav
 
 bench: build
 	$(BUILD)/bench/orvan-bench

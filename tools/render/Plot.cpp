@@ -18,10 +18,16 @@ PlotData::PlotData (int columns, juce::int64 frames_)
     inMax.assign (n, 0.0f);
     outMin.assign (n, 0.0f);
     outMax.assign (n, 0.0f);
-    reduction.assign (n, 0.0f);
+    gain.assign (n, 1.0);
 }
 
-void PlotData::add (juce::int64 frame, float inLow, float inHigh, float outLow, float outHigh, float reductionDb) noexcept
+float PlotData::reductionDb (int column) const noexcept
+{
+    const double g = gain[(size_t) column];
+    return g < 1.0 && g > 0.0 ? (float) (-20.0 * std::log10 (g)) : 0.0f;
+}
+
+void PlotData::add (juce::int64 frame, float inLow, float inHigh, float outLow, float outHigh, double frameGain) noexcept
 {
     if (frame < 0 || frame >= frames)
         return;
@@ -30,7 +36,7 @@ void PlotData::add (juce::int64 frame, float inLow, float inHigh, float outLow, 
     inMax[c] = std::max (inMax[c], inHigh);
     outMin[c] = std::min (outMin[c], outLow);
     outMax[c] = std::max (outMax[c], outHigh);
-    reduction[c] = std::max (reduction[c], reductionDb);
+    gain[c] = std::min (gain[c], frameGain);
 }
 
 namespace
@@ -240,9 +246,13 @@ bool writePlot (const PlotData& data, const Report& report, const juce::String& 
 
     // Gain reduction, hanging from 0 dB.
     drawPanel (g, gr);
+    std::vector<float> reductionDb ((size_t) n);
     float maxReduction = 0.0f;
-    for (float r : data.reduction)
-        maxReduction = std::max (maxReduction, r);
+    for (int c = 0; c < n; ++c)
+    {
+        reductionDb[(size_t) c] = data.reductionDb (c);
+        maxReduction = std::max (maxReduction, reductionDb[(size_t) c]);
+    }
     const double grStep = niceStep (std::max (1.0, (double) maxReduction * 1.1), 4);
     const float grRange = (float) (grStep * std::ceil (std::max (1.0, (double) maxReduction * 1.1) / grStep));
     const auto gy = [&] (float r) { return gr.getY() + juce::jlimit (0.0f, 1.0f, r / grRange) * gr.getHeight(); };
@@ -261,8 +271,8 @@ bool writePlot (const PlotData& data, const Report& report, const juce::String& 
     reduction.startNewSubPath (x (0), gr.getY());
     for (int c = 0; c < n; ++c)
     {
-        reduction.lineTo (x (c), gy (data.reduction[(size_t) c]));
-        reduction.lineTo (x (c + 1), gy (data.reduction[(size_t) c]));
+        reduction.lineTo (x (c), gy (reductionDb[(size_t) c]));
+        reduction.lineTo (x (c + 1), gy (reductionDb[(size_t) c]));
     }
     reduction.lineTo (x (n), gr.getY());
     reduction.closeSubPath();

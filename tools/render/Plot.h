@@ -17,12 +17,16 @@ public:
     PlotData (int columns, juce::int64 frames);
 
     // One frame: the input's and the output's largest and smallest sample over the channels,
-    // and the gain reduction (dB, 0 or more) the limiter applied to it.
-    void add (juce::int64 frame, float inLow, float inHigh, float outLow, float outHigh, float reductionDb) noexcept;
+    // and the gain (linear, 1 or less) the limiter applied to it.
+    void add (juce::int64 frame, float inLow, float inHigh, float outLow, float outHigh, double gain) noexcept;
 
     int columns() const noexcept { return (int) inMin.size(); }
 
-    std::vector<float> inMin, inMax, outMin, outMax, reduction;
+    // Gain reduction in dB (0 or more) of a column: the smallest gain in it.
+    float reductionDb (int column) const noexcept;
+
+    std::vector<float> inMin, inMax, outMin, outMax;
+    std::vector<double> gain;
 
 private:
     juce::int64 frames;

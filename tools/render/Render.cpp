@@ -489,7 +489,7 @@ std::optional<Report> render (const Options& options, std::string& error, const 
         || ! format->getPossibleBitDepths().contains (encoding.bits))
     {
         const auto depth = encoding.isFloat ? std::string ("32-bit float") : std::to_string (encoding.bits) + "-bit integer";
-        error = quoted (options.output) + ": " + format->getFormatName().toStdString() + " files cannot hold "
+        error = quoted (options.output) + ": " + format->getFormatName().upToFirstOccurrenceOf (" ", false, false).toStdString() + " files cannot hold "
                 + depth + " samples" + (encoding.isFloat ? "; write a .wav file" : "; try --float with a .wav file");
         return std::nullopt;
     }
@@ -567,7 +567,7 @@ std::optional<Report> render (const Options& options, std::string& error, const 
     juce::MidiBuffer midi;
 
     PeakMeter inputMeter (numChannels), outputMeter (numChannels);
-    double maxReduction = 0.0;
+    double minGain = 1.0;
     std::unique_ptr<PlotData> plotData;
     if (options.plot)
         plotData = std::make_unique<PlotData> (plotColumns, frames);
@@ -620,7 +620,8 @@ std::optional<Report> render (const Options& options, std::string& error, const 
 
             for (int i = 0; i < count; ++i)
             {
-                float outLow = 0.0f, outHigh = 0.0f, inLow = 0.0f, inHigh = 0.0f, reduction = 0.0f;
+                float outLow = 0.0f, outHigh = 0.0f, inLow = 0.0f, inHigh = 0.0f;
+                double gain = 1.0;
                 const juce::int64 inputFrame = position + first + i - latency;
                 for (int ch = 0; ch < numChannels; ++ch)
                 {
@@ -636,19 +637,15 @@ std::optional<Report> render (const Options& options, std::string& error, const 
                     const float in = aligned.getReadPointer (ch)[first + i];
                     // The processor scales whole half-waves, so out / in is the gain it applied.
                     if (inputFrame >= 0 && std::fabs (in) > 1.0e-5f)
-                    {
-                        const double r = -20.0 * std::log10 (std::fabs ((double) raw / (double) in));
-                        if (r > reduction)
-                            reduction = (float) r;
-                    }
+                        gain = std::min (gain, std::fabs ((double) raw / (double) in));
                     outLow = std::min (outLow, value);
                     outHigh = std::max (outHigh, value);
                     inLow = std::min (inLow, in);
                     inHigh = std::max (inHigh, in);
                 }
-                maxReduction = std::max (maxReduction, (double) reduction);
+                minGain = std::min (minGain, gain);
                 if (plotData != nullptr && inputFrame >= 0)
-                    plotData->add (inputFrame, inLow, inHigh, outLow, outHigh, reduction);
+                    plotData->add (inputFrame, inLow, inHigh, outLow, outHigh, gain);
             }
 
             bool written;
@@ -698,7 +695,7 @@ std::optional<Report> render (const Options& options, std::string& error, const 
     outputMeter.finish();
     report.input = { toDecibels (inputMeter.samplePeak()), toDecibels (inputMeter.truePeak()) };
     report.output = { toDecibels (outputMeter.samplePeak()), toDecibels (outputMeter.truePeak()) };
-    report.maxGainReductionDb = maxReduction;
+    report.maxGainReductionDb = minGain < 1.0 && minGain > 0.0 ? -20.0 * std::log10 (minGain) : 0.0;
 
     if (plotData != nullptr)
     {

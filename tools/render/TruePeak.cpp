@@ -44,7 +44,12 @@ struct Filter
             const double r = (double) offset / filterCentre;
             taps[n] = std::sin (x) / x * besselI0 (beta * std::sqrt (1.0 - r * r)) / norm;
         }
+        for (int p = 1; p < PeakMeter::oversampling; ++p)
+            for (int m = 0; m < PeakMeter::tapsPerPhase; ++m)
+                phases[p - 1][m] = taps[PeakMeter::oversampling * m + p];
     }
+
+    double phases[PeakMeter::oversampling - 1][PeakMeter::tapsPerPhase];   // taps of phases 1 to 3
 };
 
 const Filter& filter()
@@ -68,26 +73,34 @@ PeakMeter::PeakMeter (int numChannels)
 void PeakMeter::add (int channel, float sample) noexcept
 {
     const double value = sample;
-    samplePeakLinear = std::fmax (samplePeakLinear, std::fabs (value));
+    if (std::fabs (value) > samplePeakLinear)
+        samplePeakLinear = std::fabs (value);
     step (histories[(size_t) channel], value);
 }
 
 void PeakMeter::step (History& history, double sample) noexcept
 {
-    auto& s = history.samples;
-    for (size_t i = s.size() - 1; i > 0; --i)
-        s[i] = s[i - 1];
-    s[0] = sample;
+    history.newest = history.newest == 0 ? History::length - 1 : history.newest - 1;
+    history.samples[(size_t) history.newest] = sample;
+    history.samples[(size_t) (history.newest + History::length)] = sample;
+    const double* s = history.samples.data() + history.newest;
 
-    // Output phase p between the newest samples: tap 4m + p weighs the sample m steps back.
-    const auto& h = filter().taps;
-    for (int p = 0; p < oversampling; ++p)
+    // Phase 0 is the sample itself. Phase p between the newest samples: tap 4m + p weighs
+    // the sample m steps back. The three phases run side by side.
+    const auto& h = filter().phases;
+    double p1 = 0.0, p2 = 0.0, p3 = 0.0;
+    for (int m = 0; m < tapsPerPhase; ++m)
     {
-        double sum = 0.0;
-        for (int m = 0; oversampling * m + p < filterLength; ++m)
-            sum += h[oversampling * m + p] * s[(size_t) m];
-        truePeakLinear = std::fmax (truePeakLinear, std::fabs (sum));
+        p1 += h[0][m] * s[m];
+        p2 += h[1][m] * s[m];
+        p3 += h[2][m] * s[m];
     }
+    double peak = std::fabs (sample);
+    for (double v : { p1, p2, p3 })
+        if (std::fabs (v) > peak)
+            peak = std::fabs (v);
+    if (peak > truePeakLinear)
+        truePeakLinear = peak;
 }
 
 void PeakMeter::finish() noexcept

@@ -27,9 +27,13 @@ public:
     static constexpr int oversampling = 4;
 
 private:
+    // The last tapsPerPhase + 1 samples, stored twice over so that the newest run of them
+    // is always one contiguous span, newest first, without shifting.
     struct History
     {
-        std::array<double, tapsPerPhase + 1> samples {};  // newest first after each shift
+        static constexpr int length = tapsPerPhase + 1;
+        std::array<double, 2 * length> samples {};
+        int newest = length;                  // index of the newest sample in the first copy
     };
 
     void step (History& history, double sample) noexcept;
