@@ -51,7 +51,7 @@ const juce::Colour grid (0xff262a34);
 const juce::Colour gridText (0xff6d7384);
 const juce::Colour text (0xffd9dce4);
 const juce::Colour dimText (0xff8a90a0);
-const juce::Colour input (0xff4b5468);
+const juce::Colour input (0xff8fa6d1);
 const juce::Colour over (0xffff4d5e);
 const juce::Colour outputTop (0xffffc35a);
 const juce::Colour outputBottom (0xffff8a3d);

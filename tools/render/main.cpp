@@ -13,11 +13,16 @@ namespace
 void showProgress (double fraction)
 {
     constexpr int width = 40;
+    static int shownPercent = -1;
+    const int percent = (int) (fraction * 100.0);
+    if (percent == shownPercent)
+        return;
+    shownPercent = percent;
     const int filled = (int) (fraction * width);
     std::string bar (width, ' ');
     for (int i = 0; i < filled; ++i)
         bar[(size_t) i] = '#';
-    std::fprintf (stderr, "\r  [%s] %3d%%", bar.c_str(), (int) (fraction * 100.0));
+    std::fprintf (stderr, "\r  [%s] %3d%%", bar.c_str(), percent);
     if (fraction >= 1.0)
         std::fprintf (stderr, "\r%*s\r", width + 10, "");
     std::fflush (stderr);
