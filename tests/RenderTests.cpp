@@ -160,6 +160,14 @@ size_t countDifferences (const std::vector<float>& a, const std::vector<float>& 
     return differences;
 }
 
+// ctest runs each case in its own process, side by side: every scratch folder carries the
+// process id.
+juce::File scratchFolder (const char* name)
+{
+    return juce::File::getSpecialLocation (juce::File::tempDirectory)
+        .getNonexistentChildFile (juce::String (name) + "-" + juce::String ((int) ::getpid()), "", false);
+}
+
 juce::var parseJson (const std::string& text)
 {
     return juce::JSON::parse (juce::String (text));
@@ -170,8 +178,7 @@ class RenderTest : public ::testing::Test
 public:
     void SetUp() override
     {
-        dir = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                  .getNonexistentChildFile ("orvan-render-test", "", false);
+        dir = scratchFolder ("orvan-render-test");
         ASSERT_TRUE (dir.createDirectory());
     }
     void TearDown() override { dir.deleteRecursively(); }
@@ -197,6 +204,8 @@ struct EngineCase
     int channels;
     const char* level;
 };
+
+void PrintTo (const EngineCase& c, std::ostream* os) { *os << c.name; }
 
 class RenderMatchesEngine : public RenderTest, public ::testing::WithParamInterface<EngineCase>
 {
@@ -255,6 +264,8 @@ struct FormatCase
     int channels;
     double rate;
 };
+
+void PrintTo (const FormatCase& c, std::ostream* os) { *os << c.name; }
 
 class RenderOff : public RenderTest, public ::testing::WithParamInterface<FormatCase>
 {
@@ -414,6 +425,8 @@ struct BadCase
     const char* message;
 };
 
+void PrintTo (const BadCase& c, std::ostream* os) { *os << c.name; }
+
 class RenderRefuses : public RenderTest, public ::testing::WithParamInterface<BadCase>
 {
 };
@@ -572,7 +585,7 @@ protected:
 
 TEST_F (RenderBinary, PrintsJsonAndExitsCleanly)
 {
-    auto io = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("orvan-render-io", "", false);
+    auto io = scratchFolder ("orvan-render-io");
     ASSERT_TRUE (io.createDirectory());
     writeSound (dir.getChildFile ("in.wav"), music (44100.0, 20000, 2), 44100.0, 16, false);
     const pid_t pid = start ({ "--json", path ("in.wav"), path ("out.wav") }, io.getChildFile ("out"), io.getChildFile ("err"));
@@ -586,7 +599,7 @@ TEST_F (RenderBinary, PrintsJsonAndExitsCleanly)
 
 TEST_F (RenderBinary, InterruptRemovesThePartialFileAndKeepsTheOldOne)
 {
-    auto io = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("orvan-render-io", "", false);
+    auto io = scratchFolder ("orvan-render-io");
     ASSERT_TRUE (io.createDirectory());
     // Long enough, with one-frame blocks, that the render is still running when it is stopped.
     writeSound (dir.getChildFile ("in.wav"), music (48000.0, 48000 * 60, 2), 48000.0, 16, false);

@@ -65,7 +65,7 @@ private:
 class PartialFile
 {
 public:
-    PartialFile (int slot_) : slot (slot_) {}
+    explicit PartialFile (int slot_) : slot (slot_) {}
     ~PartialFile() { discard(); }
 
     bool create (const juce::File& target_, std::string& error)
