@@ -548,9 +548,13 @@ std::optional<Report> render (const Options& options, std::string& error, const 
         error = quoted (options.output) + ": cannot write (" + stream.getStatus().getErrorMessage().toStdString() + ")";
         return std::nullopt;
     }
+    // The writer takes ownership of the view only when it is created.
+    auto view = std::make_unique<StreamView> (stream);
     std::unique_ptr<juce::AudioFormatWriter> writer (
-        format->createWriterFor (new StreamView (stream), rate, (unsigned int) numChannels, encoding.bits, {}, 0));
-    if (writer == nullptr)
+        format->createWriterFor (view.get(), rate, (unsigned int) numChannels, encoding.bits, {}, 0));
+    if (writer != nullptr)
+        view.release();
+    else
     {
         error = quoted (options.output) + ": cannot write a " + report.outputFormat.toStdString() + " file at this rate";
         return std::nullopt;
