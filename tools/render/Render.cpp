@@ -560,6 +560,11 @@ std::optional<Report> render (const Options& options, std::string& error, const 
         return std::nullopt;
     }
 
+    // The file is read in large pieces whatever the host block size, so small blocks cost
+    // no extra reads.
+    juce::AudioBuffer<float> staging (numChannels, std::max (blockSize, 1 << 16));
+    juce::int64 stagedStart = 0;
+    int staged = 0;
     juce::AudioBuffer<float> buffer (numChannels, blockSize);
     juce::AudioBuffer<float> aligned (numChannels, blockSize);   // input that lines up with each output frame
     std::vector<int> encoded ((size_t) (numChannels * blockSize));
@@ -585,10 +590,20 @@ std::optional<Report> render (const Options& options, std::string& error, const 
         const int fromFile = (int) juce::jlimit<juce::int64> (0, n, frames - position);
 
         buffer.clear();
-        if (fromFile > 0 && ! reader->read (buffer.getArrayOfWritePointers(), numChannels, position, fromFile))
+        if (fromFile > 0)
         {
-            error = quoted (input) + ": read error at frame " + std::to_string (position);
-            return std::nullopt;
+            if (position + fromFile > stagedStart + staged)
+            {
+                stagedStart = position;
+                staged = (int) std::min<juce::int64> (staging.getNumSamples(), frames - position);
+                if (! reader->read (staging.getArrayOfWritePointers(), numChannels, stagedStart, staged))
+                {
+                    error = quoted (input) + ": read error at frame " + std::to_string (position);
+                    return std::nullopt;
+                }
+            }
+            for (int ch = 0; ch < numChannels; ++ch)
+                buffer.copyFrom (ch, 0, staging, ch, (int) (position - stagedStart), fromFile);
         }
 
         for (int ch = 0; ch < numChannels; ++ch)
@@ -802,8 +817,13 @@ void installInterruptHandlers()
     struct sigaction action {};
     action.sa_handler = removePartialFilesAndExit;
     sigemptyset (&action.sa_mask);
-    ::sigaction (SIGINT, &action, nullptr);
-    ::sigaction (SIGTERM, &action, nullptr);
-    ::sigaction (SIGHUP, &action, nullptr);
+    for (int signalNumber : { SIGINT, SIGTERM, SIGHUP })
+    {
+        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+        struct sigaction previous {};
+        if (::sigaction (signalNumber, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        ::sigaction (signalNumber, &action, nullptr);
+    }
 }
 } // namespace orvan::render
