@@ -1,0 +1,138 @@
+#include "Dialogs.h"
+#include "InterfaceLanguage.h"
+#include "ModalDriver.h"
+#include "platform/PreferredLanguages.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    juce::String u (const char* utf8) { return juce::String (juce::CharPointer_UTF8 (utf8)); }
+
+    const juce::String aboutEnglish = "About Orvan";
+    const juce::String updateEnglish = "New Orvan is released";
+
+    // Records the pages the dialogs would open instead of starting a browser.
+    struct RecordedPages
+    {
+        juce::StringArray opened;
+        ScopedWebPageOpener opener { [this] (const juce::URL& page) { opened.add (page.toString (true)); } };
+    };
+
+    juce::StringArray titlesOf (const ModalDriver& driver)
+    {
+        juce::StringArray titles;
+        for (const auto& window : driver.seen())
+            titles.add (window.title);
+        return titles;
+    }
+}
+
+TEST (Dialogs, WindowsCarryTheirTitleIconAndButtons)
+{
+    for (const auto language : { InterfaceLanguage::English, InterfaceLanguage::Japanese, InterfaceLanguage::Chinese })
+    {
+        const auto about = createAboutBox (language);
+        EXPECT_EQ (about->getName(), aboutBoxTexts (language).title);
+        EXPECT_EQ (about->getAlertType(), juce::MessageBoxIconType::NoIcon);
+        EXPECT_EQ (ModalDriver::buttonTexts (*about), juce::StringArray ("  OK  "));
+
+        const auto texts = updateDialogTexts (language);
+        const auto update = createUpdateDialog (language);
+        EXPECT_EQ (update->getName(), texts.title);
+        EXPECT_EQ (update->getAlertType(), juce::MessageBoxIconType::WarningIcon);
+        EXPECT_EQ (ModalDriver::buttonTexts (*update), juce::StringArray (texts.openButton, texts.laterButton));
+    }
+}
+
+TEST (Dialogs, UpdateDialogResultsAndTheWebPage)
+{
+    const platform::ScopedPreferredLanguages english ({ "en-US" });
+
+    struct Case { ModalDriver::Step answer; int result; bool opensPage; };
+    const Case cases[] = {
+        { ModalDriver::click ("Yes, open the webpage"), updateDialogOpenWebPage, true },
+        { ModalDriver::click ("No, check later"), updateDialogCheckLater, false },
+        { ModalDriver::press (juce::KeyPress::escapeKey), updateDialogDismissed, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        RecordedPages pages;
+        ModalDriver driver ({ c.answer });
+
+        EXPECT_EQ (runUpdateDialog(), c.result);
+        EXPECT_EQ (pages.opened, c.opensPage ? juce::StringArray ("https://zandl-audio.com/") : juce::StringArray());
+        ASSERT_EQ (driver.seen().size(), 1u);
+        EXPECT_EQ (driver.seen()[0].icon, juce::MessageBoxIconType::WarningIcon);
+    }
+}
+
+// A click on the logo or the badge: the update dialog while a newer version is known, then the
+// about box, whatever the dialog's answer and however each box is dismissed.
+TEST (Dialogs, TheAboutBoxFollowsTheUpdateDialogInEveryCase)
+{
+    using D = ModalDriver;
+    const auto okButton = D::click ("  OK  ");
+
+    struct Case
+    {
+        const char* what;
+        juce::StringArray preferred;
+        bool updateAvailable;
+        std::vector<D::Step> script;
+        juce::StringArray titles;
+        bool opensPage;
+    };
+
+    const Case cases[] = {
+        { "no update: the about box alone", { "en-US" }, false,
+          { okButton }, { aboutEnglish }, false },
+        { "open the web page", { "en-US" }, true,
+          { D::click ("Yes, open the webpage"), okButton }, { updateEnglish, aboutEnglish }, true },
+        { "check later; Return closes the about box", { "en-GB" }, true,
+          { D::click ("No, check later"), D::press (juce::KeyPress::returnKey) }, { updateEnglish, aboutEnglish }, false },
+        // The first button has the keyboard focus, as in every framework alert window, so
+        // Return answers it; Tab moves the focus to the second.
+        { "Return answers the focused first button", { "fr-FR", "ja-JP" }, true,
+          { D::press (juce::KeyPress::returnKey), okButton }, { updateEnglish, aboutEnglish }, true },
+        { "Tab, then Return, answers the second", { "en-US" }, true,
+          { D::press (juce::KeyPress::tabKey), D::again (D::press (juce::KeyPress::returnKey)), okButton },
+          { updateEnglish, updateEnglish, aboutEnglish }, false },
+        { "Japanese, Escape on both", { "ja-JP" }, true,
+          { D::press (juce::KeyPress::escapeKey), D::press (juce::KeyPress::escapeKey) },
+          { u (u8"新しいバージョンのOrvanがリリースされています"), u (u8"Orvanについて") }, false },
+        { "Chinese, yes", { "zh-Hant-TW" }, true,
+          { D::click (u (u8"是的")), okButton }, { u (u8"新Orvan发布"), u (u8"关于Orvan") }, true },
+        { "Chinese, no", { "zh-Hans-CN" }, true,
+          { D::click (u (u8"没有")), okButton }, { u (u8"新Orvan发布"), u (u8"关于Orvan") }, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        const platform::ScopedPreferredLanguages preferred (c.preferred);
+        RecordedPages pages;
+        ModalDriver driver (c.script);
+
+        runUpdateNoticeAndAboutBox (c.updateAvailable);
+
+        EXPECT_EQ (titlesOf (driver), c.titles);
+        EXPECT_EQ (pages.opened, c.opensPage ? juce::StringArray ("https://zandl-audio.com/") : juce::StringArray());
+        EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
+    }
+}
+
+TEST (Dialogs, AskingAgainAsksAgain)
+{
+    const platform::ScopedPreferredLanguages english ({ "en-US" });
+    RecordedPages pages;
+    ModalDriver driver ({ ModalDriver::click ("No, check later"), ModalDriver::click ("  OK  "),
+                          ModalDriver::click ("No, check later"), ModalDriver::click ("  OK  ") });
+
+    runUpdateNoticeAndAboutBox (true);
+    runUpdateNoticeAndAboutBox (true);
+
+    EXPECT_EQ (titlesOf (driver), juce::StringArray (updateEnglish, aboutEnglish, updateEnglish, aboutEnglish));
+    EXPECT_TRUE (pages.opened.isEmpty());
+}
