@@ -1,0 +1,14 @@
+#pragma once
+
+namespace platform
+{
+    // What a plug-in host does before it shows a plug-in's window, for the tools and tests
+    // that play the host: on X11, Xlib prepared for threads and an error handler that lets a
+    // failed request pass (without one, Xlib ends the process at the first error, such as a
+    // window-manager property that no window manager has registered on a bare virtual
+    // display). Call once, before the framework opens the display. Nothing elsewhere.
+    void prepareDisplayLikeAHost();
+
+    // Whether a display is there to put windows on (X11: DISPLAY is set). Always on macOS.
+    bool hasDisplay();
+}
