@@ -3,6 +3,8 @@
 #if ! __APPLE__
  #include <cstdlib>
  #include <dlfcn.h>
+ #include <unistd.h>
+ #include <vector>
 #endif
 
 namespace platform
@@ -34,8 +36,23 @@ namespace platform
         const auto* display = std::getenv ("DISPLAY");
         return display != nullptr && *display != 0;
     }
+    juce::String runAgainUnderVirtualDisplay (int argc, char** argv)
+    {
+        std::vector<char*> command { const_cast<char*> ("xvfb-run"), const_cast<char*> ("-a"),
+                                     const_cast<char*> ("-s"), const_cast<char*> ("-screen 0 1280x1024x24 -nolisten tcp") };
+        const auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName();
+        command.push_back (const_cast<char*> (self.toRawUTF8()));
+
+        for (int i = 1; i < argc; ++i)
+            command.push_back (argv[i]);
+
+        command.push_back (nullptr);
+        execvp (command[0], command.data());
+        return "no display, and xvfb-run (Debian package xvfb) could not be started to make one";
+    }
    #else
     void prepareDisplayLikeAHost() {}
+    juce::String runAgainUnderVirtualDisplay (int, char**) { return "no display"; }
     bool hasDisplay() { return true; }
    #endif
 }
