@@ -1,6 +1,8 @@
 #include "PluginEditor.h"
 
 #include "BinaryData.h"
+#include "Dialogs.h"
+#include "InterfaceLanguage.h"
 
 #include <cstdio>
 #include <cstring>
@@ -106,6 +108,10 @@ OrvanAudioProcessorEditor::OrvanAudioProcessorEditor (OrvanAudioProcessor& p)
       backgroundImage (juce::Image::ARGB, windowWidth, windowHeight, true),
       audioProcessor (p)
 {
+    // Before anything draws text: the alert windows take the framework's default typeface,
+    // which must be able to show Japanese or Chinese when those are the user's language.
+    applyDefaultTypefaceForInterfaceLanguage();
+
     const auto params = audioProcessor.getParameters();
 
     const auto logo = picture (BinaryData::temp4, BinaryData::temp4Size);
@@ -177,6 +183,10 @@ OrvanAudioProcessorEditor::OrvanAudioProcessorEditor (OrvanAudioProcessor& p)
     setSize (windowWidth, windowHeight);
     drawBG();
     startTimer (50);
+
+    // Last, so that the window is complete whatever the network does. When no thread can be
+    // started (or the build has the check off), the window simply never shows the badge.
+    startUpdateCheck (updateFlag);
 }
 
 OrvanAudioProcessorEditor::~OrvanAudioProcessorEditor()
@@ -332,7 +342,14 @@ void OrvanAudioProcessorEditor::buttonClicked (juce::Button* button)
     if (button == &logoButton || button == &notificationButton)
     {
         if (updateAvailable.load())
+        {
+            // The host may close the window while the dialog waits for an answer; then the
+            // about box has no window left to belong to.
+            const juce::Component::SafePointer<juce::Component> stillOpen (this);
             showUpdateDialog();
+            if (stillOpen == nullptr)
+                return;
+        }
         showAboutBox();
         return;
     }
@@ -387,10 +404,13 @@ void OrvanAudioProcessorEditor::toggleEnable (juce::Button& button)
 }
 
 //==============================================================================
+// Both dialogs are built anew on each click, in the language the system names now.
 void OrvanAudioProcessorEditor::showAboutBox()
 {
+    runAboutBox();
 }
 
 void OrvanAudioProcessorEditor::showUpdateDialog()
 {
+    runUpdateDialog();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PluginProcessor.h"
+#include "UpdateCheck.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -70,9 +71,12 @@ public:
     // level readout while on, the switch, the plus and minus buttons and the logo.
     void drawBG();
 
-    // Set once by the update check's thread when a newer version exists; read by the
+    // The answer of this window's update check, shared with the check's thread so that an
+    // answer arriving after the window closed lands there and reaches nothing else.
+    // updateAvailable is set once by that thread when a newer version exists and read by the
     // message thread on every tick to show the badge.
-    std::atomic<bool> updateAvailable { false };
+    const std::shared_ptr<UpdateFlag> updateFlag = std::make_shared<UpdateFlag>();
+    std::atomic<bool>& updateAvailable = updateFlag->available;
 
 private:
     void drawReadout (juce::Graphics&);

@@ -136,3 +136,100 @@ TEST (Dialogs, AskingAgainAsksAgain)
     EXPECT_EQ (titlesOf (driver), juce::StringArray (updateEnglish, aboutEnglish, updateEnglish, aboutEnglish));
     EXPECT_TRUE (pages.opened.isEmpty());
 }
+
+//==============================================================================
+// The same dialogs reached as a user reaches them: a click on the window's logo or badge.
+#include "HeadlessWindow.h"
+#include "PluginEditor.h"
+#include "PluginProcessor.h"
+
+namespace
+{
+    struct WindowClicks : ::testing::Test
+    {
+        void open()
+        {
+            window = std::make_unique<orvan::headless::Window> (std::make_unique<OrvanAudioProcessorEditor> (processor));
+        }
+
+        OrvanAudioProcessorEditor& editor() { return dynamic_cast<OrvanAudioProcessorEditor&> (window->getContent()); }
+
+        // The children in the order the editor adds them: logo, badge, plus, minus, switch.
+        juce::Component& logo() { return *editor().getChildComponent (0); }
+        juce::Component& badge() { return *editor().getChildComponent (1); }
+
+        // A real click through the window's peer; returns once the dialogs it opens are closed.
+        void click (juce::Component& target)
+        {
+            auto* peer = window->getPeer();
+            ASSERT_NE (peer, nullptr);
+            const auto at = window->getLocalPoint (&target, target.getLocalBounds().getCentre()).toFloat();
+            const auto now = juce::Time::currentTimeMillis();
+            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at,
+                                    juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
+                                    juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now);
+            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, juce::ModifierKeys(),
+                                    juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now + 20);
+        }
+
+        OrvanAudioProcessor processor;
+        std::unique_ptr<orvan::headless::Window> window;
+    };
+}
+
+TEST_F (WindowClicks, TheLogoOpensTheAboutBoxAloneWithoutAnUpdate)
+{
+    const platform::ScopedPreferredLanguages english ({ "en-US" });
+    open();
+    ModalDriver driver ({ ModalDriver::click ("  OK  ") });
+
+    click (logo());
+
+    EXPECT_EQ (titlesOf (driver), juce::StringArray (aboutEnglish));
+    EXPECT_FALSE (badge().isVisible());
+}
+
+TEST_F (WindowClicks, LogoAndBadgeOfferTheUpdateFirst)
+{
+    const platform::ScopedPreferredLanguages japanese ({ "ja-JP" });
+    open();
+    editor().updateAvailable = true;
+    orvan::headless::pump (120);
+    ASSERT_TRUE (badge().isVisible());
+
+    RecordedPages pages;
+    ModalDriver driver ({ ModalDriver::click (u (u8"いいえ")), ModalDriver::click ("  OK  "),
+                          ModalDriver::click (u (u8"はい")), ModalDriver::press (juce::KeyPress::escapeKey) });
+
+    click (badge());
+    click (logo());
+
+    EXPECT_EQ (titlesOf (driver), juce::StringArray (u (u8"新しいバージョンのOrvanがリリースされています"), u (u8"Orvanについて"),
+                                                     u (u8"新しいバージョンのOrvanがリリースされています"), u (u8"Orvanについて")));
+    EXPECT_EQ (pages.opened, juce::StringArray ("https://zandl-audio.com/"));
+    EXPECT_TRUE (badge().isVisible()) << "the answer is not remembered";
+}
+
+// The host closes the window while the update offer waits for an answer: the answer still
+// works, and no about box comes up for a window that is gone.
+TEST_F (WindowClicks, ClosingTheWindowUnderTheUpdateDialogIsSafe)
+{
+    const platform::ScopedPreferredLanguages english ({ "en-US" });
+    open();
+    editor().updateAvailable = true;
+
+    RecordedPages pages;
+    ModalDriver driver ({ { [this] (juce::AlertWindow& dialog)
+                            {
+                                window.reset();
+                                ModalDriver::clickButton (dialog, "Yes, open the webpage");
+                            } } });
+
+    // Not through the peer: the window, and with it the peer, goes away during the click.
+    dynamic_cast<juce::Button&> (logo()).triggerClick();
+    orvan::headless::pump (2000);
+
+    EXPECT_EQ (titlesOf (driver), juce::StringArray (updateEnglish));
+    EXPECT_EQ (pages.opened, juce::StringArray ("https://zandl-audio.com/"));
+    EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
+}

@@ -1,9 +1,15 @@
 // orvan-snapshot: renders the plug-in window to a PNG, built and driven as a host would: a
-// processor, its parameters set, its editor in a window, one timer tick later.
+// processor, its parameters set, its editor in a window, one timer tick later. Or one of the
+// window's two dialogs, built by the code the window runs on a click, in a given language.
 
+#include "Dialogs.h"
 #include "HeadlessWindow.h"
+#include "InterfaceLanguage.h"
 #include "PluginEditor.h"
 #include "PluginProcessor.h"
+#include "UpdateCheck.h"
+#include "platform/DisplayHost.h"
+#include "platform/PreferredLanguages.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -24,6 +30,8 @@ struct Options
     bool off = false;
     bool badge = false;
     juce::String pressed; // "plus", "minus" or empty
+    juce::String dialog;  // "about", "update" or empty for the window
+    juce::String languageTag; // the preferred language the dialog is shown for
     juce::String output;
 };
 
@@ -54,6 +62,24 @@ double parseNumber (const juce::String& text, const char* option)
 
 const std::vector<OptionRow>& optionTable()
 {
+    // The languages a dialog can be pictured in, as a system would name them.
+    static const auto dialogIn = [] (const char* dialog, const char* option)
+    {
+        return [dialog, option] (Options& o, const juce::String& v) {
+            const std::pair<const char*, const char*> tags[] = { { "en", "en-US" }, { "ja", "ja-JP" }, { "zh", "zh-Hans-CN" } };
+            for (const auto& [name, tag] : tags)
+                if (v == name)
+                {
+                    if (o.dialog.isNotEmpty())
+                        throw UsageError { "one dialog at a time" };
+                    o.dialog = dialog;
+                    o.languageTag = tag;
+                    return;
+                }
+            throw UsageError { juce::String (option) + " takes en, ja or zh, not \"" + v + "\"" };
+        };
+    };
+
     static const std::vector<OptionRow> table {
         { "--scale", "1|2", "render at 1x (632 x 340, the default) or 2x (1264 x 680)",
           [] (Options& o, const juce::String& v) {
@@ -72,6 +98,10 @@ const std::vector<OptionRow>& optionTable()
           [] (Options& o, const juce::String&) { o.off = true; } },
         { "--badge", "", "show the update badge, as when a newer version is known",
           [] (Options& o, const juce::String&) { o.badge = true; } },
+        { "--about", "en|ja|zh", "render the about box in that language instead of the window",
+          dialogIn ("about", "--about") },
+        { "--update-dialog", "en|ja|zh", "render the update offer in that language instead of the window",
+          dialogIn ("update", "--update-dialog") },
         { "--pressed", "plus|minus", "render that button held down",
           [] (Options& o, const juce::String& v) {
               if (v != "plus" && v != "minus")
@@ -84,15 +114,15 @@ const std::vector<OptionRow>& optionTable()
 
 void printUsage (std::ostream& out)
 {
-    out << "usage: orvan-snapshot [options] OUTPUT.png\n\nRenders the Orvan plug-in window to a PNG.\n\noptions:\n";
+    out << "usage: orvan-snapshot [options] OUTPUT.png\n\nRenders the Orvan plug-in window, or one of its dialogs, to a PNG.\n\noptions:\n";
     for (const auto& row : optionTable())
     {
         juce::String left = juce::String ("  ") + row.name;
         if (*row.valueName != 0)
             left << " " << row.valueName;
-        out << left.paddedRight (' ', 24) << row.help << "\n";
+        out << left.paddedRight (' ', 27) << row.help << "\n";
     }
-    out << juce::String ("  --help").paddedRight (' ', 24) << "this text\n";
+    out << juce::String ("  --help").paddedRight (' ', 27) << "this text\n";
 }
 
 Options parseArguments (const juce::StringArray& args)
@@ -129,6 +159,8 @@ Options parseArguments (const juce::StringArray& args)
         match->apply (options, value);
     }
 
+    if (options.dialog.isNotEmpty() && (options.levelDb || options.off || options.badge || options.pressed.isNotEmpty()))
+        throw UsageError { "a dialog is pictured alone: --about and --update-dialog go only with --scale" };
     if (options.output.isEmpty())
         throw UsageError { "no output file given" };
     if (! options.output.endsWithIgnoreCase (".png"))
@@ -169,6 +201,30 @@ bool writePng (const juce::Image& image, const juce::File& destination, juce::St
         return false;
     }
     return true;
+}
+
+// The dialog as a click on the logo shows it: the window opened first (its construction sets
+// the typeface for the language), then the same dialog the click runs, pictured instead of
+// run modally.
+int renderDialog (const Options& options)
+{
+    const platform::ScopedPreferredLanguages language (juce::StringArray { options.languageTag });
+    OrvanAudioProcessor processor;
+    orvan::headless::Window window { std::unique_ptr<juce::Component> (processor.createEditorIfNeeded()) };
+
+    const auto dialog = options.dialog == "about" ? createAboutBox (getInterfaceLanguage())
+                                                  : createUpdateDialog (getInterfaceLanguage());
+    const auto image = dialog->createComponentSnapshot (dialog->getLocalBounds(), true, (float) options.scale);
+
+    juce::String error;
+    if (! writePng (image, juce::File::getCurrentWorkingDirectory().getChildFile (options.output), error))
+    {
+        std::cerr << "orvan-snapshot: " << error << "\n";
+        return 1;
+    }
+
+    std::cout << "orvan-snapshot: wrote " << options.output << " (" << image.getWidth() << " x " << image.getHeight() << ")\n";
+    return 0;
 }
 
 int render (const Options& options)
@@ -245,6 +301,22 @@ int main (int argc, char* argv[])
         return 2;
     }
 
+    // Alert windows are always desktop windows, so the dialogs need a display; without one the
+    // tool makes its own.
+    if (options.dialog.isNotEmpty())
+    {
+        if (! platform::hasDisplay())
+        {
+            const auto reason = platform::runAgainUnderVirtualDisplay (argc, argv); // returns only on failure
+            std::cerr << "orvan-snapshot: " << reason << "\n";
+            return 1;
+        }
+        platform::prepareDisplayLikeAHost();
+    }
+
     juce::ScopedJuceInitialiser_GUI framework;
-    return render (options);
+
+    // Pictures are made offline: the window's update check asks nobody.
+    setUpdateEndpoint ({});
+    return options.dialog.isNotEmpty() ? renderDialog (options) : render (options);
 }
