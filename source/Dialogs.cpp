@@ -160,6 +160,12 @@ std::unique_ptr<juce::AlertWindow> createUpdateDialog (InterfaceLanguage languag
                                                        juce::MessageBoxIconType::WarningIcon, nullptr);
     window->addButton (texts.openButton, updateDialogOpenWebPage, juce::KeyPress(), juce::KeyPress());
     window->addButton (texts.laterButton, updateDialogCheckLater, juce::KeyPress(), juce::KeyPress());
+
+    // With two answers neither is the obvious default, so Return must not pick one: the
+    // buttons take no keyboard focus, and the window itself ignores Return with two buttons.
+    for (auto* child : window->getChildren())
+        if (auto* button = dynamic_cast<juce::Button*> (child))
+            button->setWantsKeyboardFocus (false);
     return window;
 }
 

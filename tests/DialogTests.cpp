@@ -92,13 +92,14 @@ TEST (Dialogs, TheAboutBoxFollowsTheUpdateDialogInEveryCase)
           { D::click ("Yes, open the webpage"), okButton }, { updateEnglish, aboutEnglish }, true },
         { "check later; Return closes the about box", { "en-GB" }, true,
           { D::click ("No, check later"), D::press (juce::KeyPress::returnKey) }, { updateEnglish, aboutEnglish }, false },
-        // The first button has the keyboard focus, as in every framework alert window, so
-        // Return answers it; Tab moves the focus to the second.
-        { "Return answers the focused first button", { "fr-FR", "ja-JP" }, true,
-          { D::press (juce::KeyPress::returnKey), okButton }, { updateEnglish, aboutEnglish }, true },
-        { "Tab, then Return, answers the second", { "en-US" }, true,
-          { D::press (juce::KeyPress::tabKey), D::again (D::press (juce::KeyPress::returnKey)), okButton },
+        // Two answers and no default: Return leaves the dialog open, Escape then closes it.
+        { "Return chooses nothing, Escape closes", { "fr-FR", "ja-JP" }, true,
+          { D::press (juce::KeyPress::returnKey), D::again (D::press (juce::KeyPress::escapeKey)), okButton },
           { updateEnglish, updateEnglish, aboutEnglish }, false },
+        { "Tab, then Return, chooses nothing either", { "en-US" }, true,
+          { D::press (juce::KeyPress::tabKey), D::again (D::press (juce::KeyPress::returnKey)),
+            D::again (D::click ("No, check later")), okButton },
+          { updateEnglish, updateEnglish, updateEnglish, aboutEnglish }, false },
         { "Japanese, Escape on both", { "ja-JP" }, true,
           { D::press (juce::KeyPress::escapeKey), D::press (juce::KeyPress::escapeKey) },
           { u (u8"新しいバージョンのOrvanがリリースされています"), u (u8"Orvanについて") }, false },
