@@ -6,22 +6,6 @@
 
 #define ORVAN_AAX_EXPORT extern "C" __attribute__ ((visibility ("default")))
 
-namespace
-{
-template <typename Call>
-orvan::aax::Result guarded (Call&& call) noexcept
-{
-    try
-    {
-        return call();
-    }
-    catch (...)
-    {
-        return orvan::aax::resultGenericFailure;
-    }
-}
-} // namespace
-
 using namespace orvan::aax;
 
 ORVAN_AAX_EXPORT Result ACFRegisterPlugin (Host* host, PluginDefinition** definition)

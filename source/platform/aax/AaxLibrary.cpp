@@ -18,7 +18,7 @@ public:
         if (instance == nullptr)
             return resultNullObject;
         *instance = nullptr;
-        return createEffectInstance (instance);
+        return guarded ([instance] { return createEffectInstance (instance); });
     }
 
     void release() override { delete this; }

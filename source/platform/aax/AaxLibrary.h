@@ -56,6 +56,22 @@ public:
     LiveObject& operator= (const LiveObject&) = delete;
 };
 
+// Runs a call for the host and turns anything thrown into the generic failure code: no
+// exception may leave the bundle, whether through an entry point or through a method of an
+// object the host holds.
+template <typename Call>
+Result guarded (Call&& call) noexcept
+{
+    try
+    {
+        return call();
+    }
+    catch (...)
+    {
+        return resultGenericFailure;
+    }
+}
+
 // The interface library's functions behind the exported entry points, one per role.
 Result registerPlugin (Host* host, PluginDefinition** definition);
 Result registerComponent (Host* host, int32_t index, const char** classId);

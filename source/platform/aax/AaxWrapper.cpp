@@ -155,40 +155,49 @@ public:
 
     Result getParameterValue (const char* parameterId, double* normalisedValue) const override
     {
-        if (parameterId == nullptr || normalisedValue == nullptr)
-            return resultNullObject;
-        const int index = indexOf (parameterId);
-        if (index < 0)
-            return resultUnknownId;
-        *normalisedValue = index == 0 ? (bypassed ? 1.0 : 0.0)
-                                      : (double) processor().getParameters()[index - 1]->getValue();
-        return resultOk;
+        return guarded ([&]
+        {
+            if (parameterId == nullptr || normalisedValue == nullptr)
+                return resultNullObject;
+            const int index = indexOf (parameterId);
+            if (index < 0)
+                return resultUnknownId;
+            *normalisedValue = index == 0 ? (bypassed ? 1.0 : 0.0)
+                                          : (double) processor().getParameters()[index - 1]->getValue();
+            return resultOk;
+        });
     }
 
     Result setParameterValue (const char* parameterId, double normalisedValue) override
     {
-        if (parameterId == nullptr)
-            return resultNullObject;
-        const int index = indexOf (parameterId);
-        if (index < 0)
-            return resultUnknownId;
-        if (! (normalisedValue >= 0.0 && normalisedValue <= 1.0))
-            return resultInvalidArgument;
+        return guarded ([&]
+        {
+            if (parameterId == nullptr)
+                return resultNullObject;
+            const int index = indexOf (parameterId);
+            if (index < 0)
+                return resultUnknownId;
+            if (! (normalisedValue >= 0.0 && normalisedValue <= 1.0))
+                return resultInvalidArgument;
 
-        if (index == 0)
-            bypassed = normalisedValue >= 0.5;
-        else
-            processor().getParameters()[index - 1]->setValueNotifyingHost ((float) normalisedValue);
-        return resultOk;
+            if (index == 0)
+                bypassed = normalisedValue >= 0.5;
+            else
+                processor().getParameters()[index - 1]->setValueNotifyingHost ((float) normalisedValue);
+            return resultOk;
+        });
     }
 
     Result prepare (double sampleRate, int32_t maximumBlockSize) override
     {
-        if (! (sampleRate > 0.0) || maximumBlockSize <= 0)
-            return resultInvalidArgument;
-        processor().setRateAndBufferSizeDetails (sampleRate, maximumBlockSize);
-        processor().prepareToPlay (sampleRate, maximumBlockSize);
-        return resultOk;
+        return guarded ([&]
+        {
+            if (! (sampleRate > 0.0) || maximumBlockSize <= 0)
+                return resultInvalidArgument;
+            processor().setRateAndBufferSizeDetails (sampleRate, maximumBlockSize);
+            processor().prepareToPlay (sampleRate, maximumBlockSize);
+            return resultOk;
+        });
     }
 
     Result getLatency (int32_t* samples) const override
@@ -201,42 +210,51 @@ public:
 
     Result getChunkSize (FourCC chunkId, uint32_t* size) override
     {
-        if (size == nullptr)
-            return resultNullObject;
-        if (chunkId != stateChunkId)
-            return resultUnknownId;
-        juce::MemoryBlock state;
-        processor().getStateInformation (state);
-        *size = (uint32_t) state.getSize();
-        return resultOk;
+        return guarded ([&]
+        {
+            if (size == nullptr)
+                return resultNullObject;
+            if (chunkId != stateChunkId)
+                return resultUnknownId;
+            juce::MemoryBlock state;
+            processor().getStateInformation (state);
+            *size = (uint32_t) state.getSize();
+            return resultOk;
+        });
     }
 
     // A buffer too small for the state gets nothing written and learns the size needed.
     Result getChunk (FourCC chunkId, void* data, uint32_t capacity, uint32_t* size) override
     {
-        if (data == nullptr || size == nullptr)
-            return resultNullObject;
-        if (chunkId != stateChunkId)
-            return resultUnknownId;
-        juce::MemoryBlock state;
-        processor().getStateInformation (state);
-        *size = (uint32_t) state.getSize();
-        if (state.getSize() > capacity)
-            return resultInvalidArgument;
-        std::memcpy (data, state.getData(), state.getSize());
-        return resultOk;
+        return guarded ([&]
+        {
+            if (data == nullptr || size == nullptr)
+                return resultNullObject;
+            if (chunkId != stateChunkId)
+                return resultUnknownId;
+            juce::MemoryBlock state;
+            processor().getStateInformation (state);
+            *size = (uint32_t) state.getSize();
+            if (state.getSize() > capacity)
+                return resultInvalidArgument;
+            std::memcpy (data, state.getData(), state.getSize());
+            return resultOk;
+        });
     }
 
     Result setChunk (FourCC chunkId, const void* data, uint32_t size) override
     {
-        if (data == nullptr)
-            return resultNullObject;
-        if (chunkId != stateChunkId)
-            return resultUnknownId;
-        if (size > (uint32_t) std::numeric_limits<int>::max())
-            return resultInvalidArgument;
-        processor().setStateInformation (data, (int) size);
-        return resultOk;
+        return guarded ([&]
+        {
+            if (data == nullptr)
+                return resultNullObject;
+            if (chunkId != stateChunkId)
+                return resultUnknownId;
+            if (size > (uint32_t) std::numeric_limits<int>::max())
+                return resultInvalidArgument;
+            processor().setStateInformation (data, (int) size);
+            return resultOk;
+        });
     }
 
     void release() override { delete this; }
