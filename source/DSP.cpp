@@ -137,22 +137,33 @@ void CDSP::processSegment (int channel, double* ring, int start, int p,
     if (s == p)
         return;
 
+    // The segment runs from s up to p, wrapping at the end of the ring at most once: as two
+    // plain spans the loops need no wrap test per sample.
+    const int firstEnd = p > s ? p : bufferLength;
+    const int secondEnd = p > s ? 0 : p;
+
     // One pass for the peak, the position that held the record before it, and the energy.
-    double B = 0.0, S = 0.0, N = 0.0;
+    // The record is kept without branches: a half-wave's rise and fall would make the
+    // branch unpredictable once per segment.
+    double B = 0.0, S = 0.0;
     int P = 0, Q = 0;
-    for (int i = s; i != p; i = next (i, bufferLength))
+    const auto scan = [&] (int from, int to)
     {
-        const double x = ring[(size_t) i];
-        const double magnitude = std::abs (x);
-        if (magnitude > B)
+        for (int i = from; i < to; ++i)
         {
-            Q = P;
-            P = i;
-            B = magnitude;
+            const double x = ring[(size_t) i];
+            const double magnitude = std::abs (x);
+            const bool record = magnitude > B;
+            Q = record ? P : Q;
+            P = record ? i : P;
+            B = record ? magnitude : B;
+            S += x * x;
         }
-        S += x * x;
-        N += 1.0;
-    }
+    };
+    scan (s, firstEnd);
+    scan (0, secondEnd);
+    // Counting in a double one by one gives exactly the integer count.
+    const double N = (double) ((firstEnd - s) + secondEnd);
 
     if (levelDb != linLevelDb)
     {
@@ -180,7 +191,9 @@ void CDSP::processSegment (int channel, double* ring, int start, int p,
     G = G > peakPlus ? G : peakPlus;
 
     CompressRun run = beginCompress (channel, G, sampleRate, levelDb, T);
-    for (int j = s; j != p; j = next (j, bufferLength))
+    for (int j = s; j < firstEnd; ++j)
+        ring[(size_t) j] = Compress (run, ring[(size_t) j]);
+    for (int j = 0; j < secondEnd; ++j)
         ring[(size_t) j] = Compress (run, ring[(size_t) j]);
     endCompress (channel, run);
 }
