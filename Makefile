@@ -4,6 +4,7 @@
 #   make bench      build, then run the engine benchmarks and the plug-in formats side by side
 #   make test-asan  the test suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make test-tsan  the test suite under ThreadSanitizer
+#   make fuzz       build the libFuzzer targets with clang, replay their corpus and fuzz for a minute
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -13,7 +14,7 @@ CMAKE_ARGS ?=
 export CCACHE_BASEDIR := $(CURDIR)
 LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps configure build test demo bench test-asan test-tsan clean
+.PHONY: all deps configure build test demo bench test-asan test-tsan fuzz clean
 
 all: build
 
@@ -48,5 +49,11 @@ test-asan:
 test-tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DORVAN_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_BUILD_BENCH=OFF"
 
+FUZZ_BUILD ?= build-fuzz
+fuzz: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(LAUNCHER)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash fuzz/run.sh $(FUZZ_BUILD)/orvan-fuzz-state_artefacts/RelWithDebInfo/orvan-fuzz-state
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -54,6 +54,16 @@ void CDSP::Reset (int length)
     }
 }
 
+bool CDSP::envelopeIsClean() const noexcept
+{
+    const auto clean = [] (double v) { return v == 0.0 || std::isnormal (v); };
+    for (int c = 0; c < 2; ++c)
+        if (! clean (attackEnv[c]) || ! clean (releaseEnv[c]) || ! clean (lastCurveOut[c])
+            || ! clean (gainInput[c]) || ! std::isfinite (lastGain[c]))
+            return false;
+    return true;
+}
+
 void CDSP::prepareRateTables (double sampleRate)
 {
     tableRate = sampleRate;

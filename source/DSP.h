@@ -35,6 +35,13 @@ public:
     bool isReady() const noexcept { return bufferLength >= minimumLength; }
     int getLength() const noexcept { return bufferLength; }
 
+    // Whether the gain state carried from one step to the next (both envelopes, the curve
+    // output and the gain taken from them) is finite and free of subnormals. The rings and
+    // the previous inputs carry the audio as it came, hostile samples included, and the
+    // coefficient caches are keyed by what they were computed from; the envelope may never
+    // be poisoned. For tests and diagnostics.
+    bool envelopeIsClean() const noexcept;
+
 private:
     // Evaluation points of the inter-sample estimate: t from 1.5 in steps of 0.2 while
     // t < 3.5, which the accumulated additions make exactly ten at every rate.
