@@ -30,7 +30,7 @@ struct Values
 
 Values valuesOf (OrvanAudioProcessor& processor)
 {
-    return { processor.enableParameter->get(), processor.enableParameter->getValue(), processor.levelParameter->get() };
+    return { processor.enableParameter->get(), static_cast<juce::AudioProcessorParameter*> (processor.enableParameter)->getValue(), processor.levelParameter->get() };
 }
 
 void requireSane (const Values& v)

@@ -15,7 +15,7 @@ mkdir -p "$scratch" "$artifacts"
 
 # The framework's leak detector reports at exit; LeakSanitizer does the same job.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1:suppressions=$here/ubsan.supp}"
 
 flags=(-max_len=262144 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts")
 

@@ -16,6 +16,57 @@ void setAndAnnounce (juce::AudioProcessorParameter& parameter, float normalisedV
 }
 
 constexpr const char* stateTag = "MYPLUGINSETTINGS";
+constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endian integer
+
+// A saved state is one flat element. The framework's XML parser descends one call per
+// nesting level (and frees the parsed tree the same way), so a blob nested some hundred
+// thousand levels deep overflows the stack; it also expands the entities a document type
+// declares without any bound, so a few hundred bytes can ask for gigabytes. Neither has a
+// place in a state blob, so such text is refused before the parser sees it. The depth
+// count is generous (comments and text can only make it higher, never lower).
+constexpr int deepestPlausibleState = 64;
+
+bool isSafeToParse (const juce::String& text)
+{
+    int depth = 0;
+    for (auto p = text.getCharPointer(); ! p.isEmpty(); ++p)
+    {
+        if (*p == '/' && p[1] == '>')
+        {
+            --depth;
+        }
+        else if (*p == '<')
+        {
+            const auto next = p[1];
+            if (next == '/')
+                --depth;
+            else if (next == '!')
+            {
+                // Comments and character data are harmless; declarations (DOCTYPE,
+                // ENTITY, ELEMENT ...) are not.
+                if (juce::CharacterFunctions::isLetter (p[2]))
+                    return false;
+            }
+            else if (next != '?' && ++depth > deepestPlausibleState)
+            {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The XML text of a state blob: the header's length, cut to the bytes that are there, or
+// nothing when the blob is too short, has another magic or a length of 0 or less.
+juce::String stateText (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes < 9 || juce::ByteOrder::littleEndianInt (data) != stateMagic)
+        return {};
+    const auto length = (int) juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
+    if (length <= 0)
+        return {};
+    return juce::String::fromUTF8 (static_cast<const char*> (data) + 8, juce::jmin (sizeInBytes - 8, length));
+}
 constexpr const char* enableAttribute = "dbEnable";
 constexpr const char* levelAttribute = "dbMain";
 } // namespace
@@ -201,10 +252,11 @@ void OrvanAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void OrvanAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (data == nullptr)
+    const auto text = stateText (data, sizeInBytes);
+    if (text.isEmpty() || ! isSafeToParse (text))
         return;
 
-    const auto xml = getXmlFromBinary (data, sizeInBytes);
+    const auto xml = juce::parseXML (text);
     if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (stateTag))
         return;
 

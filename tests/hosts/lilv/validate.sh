@@ -2,7 +2,7 @@
 # Validates the .ttl files of an LV2 bundle with lv2_validate; fails on any error or warning
 # but one accepted finding: the framework marks a switch parameter (an lv2:Parameter, not a
 # port) lv2:toggled and lv2:enumeration through lv2:portProperty, whose schema domain is
-# lv2:Port. Hosts read the hint on parameters all the same, so it stays.
+# lv2:Port. The hint is kept for the hosts that show such a parameter as a switch.
 set -euo pipefail
 bundle="$1"
 shopt -s nullglob

@@ -1,0 +1,76 @@
+// State blobs built to hurt: what a damaged project file or a malicious preset may carry.
+// They must leave both parameters as they were, and must not take the host down with them.
+// The libFuzzer target in fuzz/ searches for more; what it finds is kept in its corpus.
+#include "PluginProcessor.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+juce::MemoryBlock blob (const std::string& xml)
+{
+    juce::MemoryBlock block;
+    block.append ("VC2!", 4);
+    const uint32_t length = juce::ByteOrder::swapIfBigEndian ((uint32_t) xml.size());
+    block.append (&length, 4);
+    block.append (xml.data(), xml.size());
+    block.append ("", 1);
+    return block;
+}
+
+std::string repeat (const std::string& s, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += s;
+    return out;
+}
+
+const std::string settings = "MYPLUGINSETTINGS dbEnable=\"0\" dbMain=\"-4\"";
+} // namespace
+
+TEST (HostileState, HazardousXmlIsRefusedWithoutAnyChange)
+{
+    const struct { const char* name; std::string xml; } cases[] = {
+        // The parser would recurse once per level and overflow the stack.
+        { "nested 200000 deep", "<" + settings + ">" + repeat ("<a>", 200000) + repeat ("</a>", 200000) + "</MYPLUGINSETTINGS>" },
+        { "nested deep, never closed", "<" + settings + ">" + repeat ("<a x='1'>", 100000) },
+        // Each level doubles the text: 2^40 characters asked for by a few hundred bytes.
+        { "entity expansion",
+          "<!DOCTYPE M [<!ENTITY e0 \"-1\">"
+              + [] { std::string d; for (int i = 1; i <= 40; ++i) d += "<!ENTITY e" + std::to_string (i) + " \"&e" + std::to_string (i - 1) + ";&e" + std::to_string (i - 1) + ";\">"; return d; }()
+              + "]><" + settings + " x=\"&e40;\"/>" },
+        { "entity defined by itself", "<!DOCTYPE M [<!ENTITY a \"&a;&a;\">]><" + settings + " x=\"&a;\"/>" },
+        { "external document type", "<!DOCTYPE M SYSTEM \"/etc/passwd\"><" + settings + "/>" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        OrvanAudioProcessor processor (HostPolicy {});
+        const auto block = blob (c.xml);
+        processor.setStateInformation (block.getData(), (int) block.getSize());
+        EXPECT_TRUE (processor.enableParameter->get());
+        EXPECT_EQ (processor.levelParameter->get(), -0.1f);
+    }
+}
+
+TEST (HostileState, HarmlessExtrasStillRestore)
+{
+    // Comments, character data and a few levels of children are ordinary XML and do not
+    // stop a state from restoring.
+    const std::string cases[] = {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <!-- saved by hand --><" + settings + "/>",
+        "<" + settings + "><a><b><c/></b></a><![CDATA[<<x>>]]></MYPLUGINSETTINGS>",
+        "<" + settings + ">" + repeat ("<a>", 40) + repeat ("</a>", 40) + "</MYPLUGINSETTINGS>",
+    };
+    for (const auto& xml : cases)
+    {
+        SCOPED_TRACE (xml.substr (0, 80));
+        OrvanAudioProcessor processor (HostPolicy {});
+        const auto block = blob (xml);
+        processor.setStateInformation (block.getData(), (int) block.getSize());
+        EXPECT_FALSE (processor.enableParameter->get());
+        EXPECT_EQ (processor.levelParameter->get(), -4.0f);
+    }
+}
