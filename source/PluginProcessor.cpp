@@ -57,7 +57,8 @@ bool isSafeToParse (const juce::String& text)
 }
 
 // The XML text of a state blob: the header's length, cut to the bytes that are there, or
-// nothing when the blob is too short, has another magic or a length of 0 or less.
+// nothing when the blob is too short, has another magic, a length of 0 or less, or bytes
+// that are not UTF-8.
 juce::String stateText (const void* data, int sizeInBytes)
 {
     if (data == nullptr || sizeInBytes < 9 || juce::ByteOrder::littleEndianInt (data) != stateMagic)
@@ -65,7 +66,14 @@ juce::String stateText (const void* data, int sizeInBytes)
     const auto length = (int) juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
     if (length <= 0)
         return {};
-    return juce::String::fromUTF8 (static_cast<const char*> (data) + 8, juce::jmin (sizeInBytes - 8, length));
+    // The framework steps through UTF-8 by the count its lead bytes announce, so a text cut
+    // inside a sequence (or one with stray lead bytes) would be read past its end by the
+    // parser; such bytes are no text that Orvan ever wrote.
+    const auto* text = static_cast<const char*> (data) + 8;
+    const int textLength = juce::jmin (sizeInBytes - 8, length);
+    if (! juce::CharPointer_UTF8::isValidString (text, textLength))
+        return {};
+    return juce::String::fromUTF8 (text, textLength);
 }
 constexpr const char* enableAttribute = "dbEnable";
 constexpr const char* levelAttribute = "dbMain";

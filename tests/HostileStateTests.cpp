@@ -42,6 +42,10 @@ TEST (HostileState, HazardousXmlIsRefusedWithoutAnyChange)
               + "]><" + settings + " x=\"&e40;\"/>" },
         { "entity defined by itself", "<!DOCTYPE M [<!ENTITY a \"&a;&a;\">]><" + settings + " x=\"&a;\"/>" },
         { "external document type", "<!DOCTYPE M SYSTEM \"/etc/passwd\"><" + settings + "/>" },
+        // The framework's parser steps over a lead byte's announced continuation bytes
+        // without looking, so text that ends inside a sequence is read past its end.
+        { "text ends inside a UTF-8 sequence", "<" + settings + "/><!-- \xf0" },
+        { "stray lead bytes", "<?xml version=\"1.0\" encoding=\"\xff\xff\xff\"?><" + settings + "/>" },
     };
 
     for (const auto& c : cases)
