@@ -18,40 +18,31 @@ void setAndAnnounce (juce::AudioProcessorParameter& parameter, float normalisedV
 constexpr const char* stateTag = "MYPLUGINSETTINGS";
 constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endian integer
 
-// A saved state is one flat element. The framework's XML parser descends one call per
-// nesting level (and frees the parsed tree the same way), so a blob nested some hundred
-// thousand levels deep overflows the stack; it also expands the entities a document type
-// declares without any bound, so a few hundred bytes can ask for gigabytes. Neither has a
-// place in a state blob, so such text is refused before the parser sees it. The depth
-// count is generous (comments and text can only make it higher, never lower).
-constexpr int deepestPlausibleState = 64;
+// A saved state is one flat element, and two kinds of text make the framework's XML parser
+// take the host down, so they are refused before the parser sees them:
+// - deep nesting: the parser descends one call per level (and frees the parsed tree the
+//   same way), so a blob nested some hundred thousand levels deep overflows the stack.
+//   Every level needs a '<' of its own, so a cap on their count caps the depth, whatever
+//   quotes, comments or stray closing marks stand around them.
+// - a processing instruction inside an element followed by text: the parser skips the
+//   instruction, finds text, steps back to read it, meets the instruction again and loops
+//   for ever. Only a leading instruction (the declaration) is let through.
+constexpr int mostMarkupInAState = 256;
 
 bool isSafeToParse (const juce::String& text)
 {
-    int depth = 0;
-    for (auto p = text.getCharPointer(); ! p.isEmpty(); ++p)
+    auto p = text.getCharPointer();
+    p.incrementToEndOfWhitespace();
+    if (p[0] == '<' && p[1] == '?')
+        p += 2;
+
+    int markup = 0;
+    for (; ! p.isEmpty(); ++p)
     {
-        if (*p == '/' && p[1] == '>')
-        {
-            --depth;
-        }
-        else if (*p == '<')
-        {
-            const auto next = p[1];
-            if (next == '/')
-                --depth;
-            else if (next == '!')
-            {
-                // Comments and character data are harmless; declarations (DOCTYPE,
-                // ENTITY, ELEMENT ...) are not.
-                if (juce::CharacterFunctions::isLetter (p[2]))
-                    return false;
-            }
-            else if (next != '?' && ++depth > deepestPlausibleState)
-            {
-                return false;
-            }
-        }
+        if (*p != '<')
+            continue;
+        if (p[1] == '?' || ++markup > mostMarkupInAState)
+            return false;
     }
     return true;
 }
