@@ -18,8 +18,8 @@ void setAndAnnounce (juce::AudioProcessorParameter& parameter, float normalisedV
 constexpr const char* stateTag = "MYPLUGINSETTINGS";
 constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endian integer
 
-// A saved state is one flat element, and two kinds of text make the framework's XML parser
-// take the host down, so they are refused before the parser sees them:
+// A saved state is one flat element, and three kinds of text make the framework's XML
+// parser take the host down, so they are refused before the parser sees them:
 // - deep nesting: the parser descends one call per level (and frees the parsed tree the
 //   same way), so a blob nested some hundred thousand levels deep overflows the stack.
 //   Every level needs a '<' of its own, so a cap on their count caps the depth, whatever
@@ -27,6 +27,9 @@ constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endia
 // - a processing instruction inside an element followed by text: the parser skips the
 //   instruction, finds text, steps back to read it, meets the instruction again and loops
 //   for ever. Only a leading instruction (the declaration) is let through.
+// - a document type: entities that refer to each other send the parser's expansion into
+//   an endless loop. Markup declarations ("<!" and a letter) are refused; comments and
+//   character data ("<!--", "<![CDATA[") are not.
 constexpr int mostMarkupInAState = 256;
 
 bool isSafeToParse (const juce::String& text)
@@ -41,7 +44,8 @@ bool isSafeToParse (const juce::String& text)
     {
         if (*p != '<')
             continue;
-        if (p[1] == '?' || ++markup > mostMarkupInAState)
+        if (p[1] == '?' || (p[1] == '!' && juce::CharacterFunctions::isLetter (p[2]))
+            || ++markup > mostMarkupInAState)
             return false;
     }
     return true;
