@@ -16,6 +16,8 @@ void setAndAnnounce (juce::AudioProcessorParameter& parameter, float normalisedV
 }
 
 constexpr const char* stateTag = "MYPLUGINSETTINGS";
+constexpr const char* enableAttribute = "dbEnable";
+constexpr const char* levelAttribute = "dbMain";
 constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endian integer
 
 // A saved state is one flat element, and three kinds of text make the framework's XML
@@ -70,8 +72,6 @@ juce::String stateText (const void* data, int sizeInBytes)
         return {};
     return juce::String::fromUTF8 (text, textLength);
 }
-constexpr const char* enableAttribute = "dbEnable";
-constexpr const char* levelAttribute = "dbMain";
 } // namespace
 
 HostPolicy HostPolicy::forHost (const juce::PluginHostType& host)
