@@ -32,7 +32,29 @@ constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endia
 // - a document type: entities that refer to each other send the parser's expansion into
 //   an endless loop. Markup declarations ("<!" and a letter) are refused; comments and
 //   character data ("<!--", "<![CDATA[") are not.
+// - a numeric character reference beyond Unicode: the parser gathers its digits in an int
+//   and writes whatever comes out as UTF-8, which its own reader then runs past.
 constexpr int mostMarkupInAState = 256;
+
+// Whether the digits after "&#" (decimal, or hexadecimal after an x) name a character.
+bool namesACharacter (juce::CharPointer_UTF8 p)
+{
+    const bool hex = *p == 'x' || *p == 'X';
+    if (hex)
+        ++p;
+    juce::int64 value = 0;
+    for (;; ++p)
+    {
+        const auto c = *p;
+        const int digit = hex ? juce::CharacterFunctions::getHexDigitValue (c)
+                              : (c >= '0' && c <= '9' ? (int) (c - '0') : -1);
+        if (digit < 0)
+            return true;
+        value = value * (hex ? 16 : 10) + digit;
+        if (value > 0x10ffff)
+            return false;
+    }
+}
 
 bool isSafeToParse (const juce::String& text)
 {
@@ -44,6 +66,8 @@ bool isSafeToParse (const juce::String& text)
     int markup = 0;
     for (; ! p.isEmpty(); ++p)
     {
+        if (*p == '&' && p[1] == '#' && ! namesACharacter (p + 2))
+            return false;
         if (*p != '<')
             continue;
         if (p[1] == '?' || (p[1] == '!' && juce::CharacterFunctions::isLetter (p[2]))

@@ -44,6 +44,9 @@ TEST (HostileState, HazardousXmlIsRefusedWithoutAnyChange)
           "<!DOCTYPE M [<!ENTITY a \"&b;&b;,><!ENTI]Y b \"&c;&c;\"><!ENTITY c \"-1\">]><" + settings + " b=\"&a;\"/>" },
         { "entity defined by itself", "<!DOCTYPE M [<!ENTITY a \"&a;&a;\">]><" + settings + " x=\"&a;\"/>" },
         { "external document type", "<!DOCTYPE M SYSTEM \"/etc/passwd\"><" + settings + "/>" },
+        // Character references beyond Unicode: the parser writes text its reader runs past.
+        { "hexadecimal reference beyond Unicode", "<" + settings + " x=\"&#x7FFFFFFF;\"/>" },
+        { "decimal reference beyond Unicode", "<" + settings + "><a>&#99999999999;&#x3C;</a></MYPLUGINSETTINGS>" },
         // Not UTF-8. The framework's parser steps over the continuation bytes that a lead
         // byte announces without looking, so text that ends inside a sequence is read past
         // its end.
@@ -70,6 +73,7 @@ TEST (HostileState, HarmlessExtrasStillRestore)
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <!-- saved by hand --><" + settings + "/>",
         "<" + settings + "><a><b><c/></b></a><![CDATA[<<x>>]]></MYPLUGINSETTINGS>",
         "<" + settings + ">" + repeat ("<a>", 40) + repeat ("</a>", 40) + "</MYPLUGINSETTINGS>",
+        "<" + settings + " x=\"&#x10FFFF;&#65;&#x0000041;&amp;\"/>",
     };
     for (const auto& xml : cases)
     {
