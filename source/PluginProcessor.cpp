@@ -32,11 +32,13 @@ constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endia
 // - a document type: entities that refer to each other send the parser's expansion into
 //   an endless loop. Markup declarations ("<!" and a letter) are refused; comments and
 //   character data ("<!--", "<![CDATA[") are not.
-// - a numeric character reference beyond Unicode: the parser gathers its digits in an int
-//   and writes whatever comes out as UTF-8, which its own reader then runs past.
+// - a numeric character reference that is beyond Unicode or not closed by ';': the parser
+//   writes whatever number comes out as UTF-8, which its own reader then runs past, and
+//   steps over the closing mark without looking, also when the text ends there.
 constexpr int mostMarkupInAState = 256;
 
-// Whether the digits after "&#" (decimal, or hexadecimal after an x) name a character.
+// Whether the digits after "&#" (decimal, or hexadecimal after an x) name a character and
+// are closed by ';'.
 bool namesACharacter (juce::CharPointer_UTF8 p)
 {
     const bool hex = *p == 'x' || *p == 'X';
@@ -49,7 +51,7 @@ bool namesACharacter (juce::CharPointer_UTF8 p)
         const int digit = hex ? juce::CharacterFunctions::getHexDigitValue (c)
                               : (c >= '0' && c <= '9' ? (int) (c - '0') : -1);
         if (digit < 0)
-            return true;
+            return c == ';';
         value = value * (hex ? 16 : 10) + digit;
         if (value > 0x10ffff)
             return false;

@@ -44,8 +44,10 @@ TEST (HostileState, HazardousXmlIsRefusedWithoutAnyChange)
           "<!DOCTYPE M [<!ENTITY a \"&b;&b;,><!ENTI]Y b \"&c;&c;\"><!ENTITY c \"-1\">]><" + settings + " b=\"&a;\"/>" },
         { "entity defined by itself", "<!DOCTYPE M [<!ENTITY a \"&a;&a;\">]><" + settings + " x=\"&a;\"/>" },
         { "external document type", "<!DOCTYPE M SYSTEM \"/etc/passwd\"><" + settings + "/>" },
-        // Character references beyond Unicode: the parser writes text its reader runs past.
+        // Character references beyond Unicode or left open: the parser writes text its
+        // reader runs past, or steps over the end of the text.
         { "hexadecimal reference beyond Unicode", "<" + settings + " x=\"&#x7FFFFFFF;\"/>" },
+        { "reference open at the end of the text", "<" + settings + "><a>&#x41" },
         { "decimal reference beyond Unicode", "<" + settings + "><a>&#99999999999;&#x3C;</a></MYPLUGINSETTINGS>" },
         // Not UTF-8. The framework's parser steps over the continuation bytes that a lead
         // byte announces without looking, so text that ends inside a sequence is read past
