@@ -96,8 +96,15 @@ bool startUpdateCheck (std::shared_ptr<UpdateFlag> flag)
     if (endpoint.isEmpty() || flag == nullptr)
         return false;
 
-    static WaitForChecksAtUnload waitAtUnload;
+    // Statics are destroyed in the reverse order of their making. The waiter must be made
+    // after everything a running check still uses (our count of checks and the network
+    // library's own lazily made statics), so that at unload or exit it is destroyed first and
+    // waits for the checks while all of that still exists. A stream that never connects
+    // makes the network library's statics without sending anything.
     auto& running = RunningChecks::get();
+    static const bool networkReady = [] { juce::WebInputStream unconnected (juce::URL ("http://127.0.0.1/"), false); return true; }();
+    juce::ignoreUnused (networkReady);
+    static WaitForChecksAtUnload waitAtUnload;
     running.started();
 
     try
