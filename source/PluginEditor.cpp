@@ -184,9 +184,9 @@ OrvanAudioProcessorEditor::OrvanAudioProcessorEditor (OrvanAudioProcessor& p)
     drawBG();
     startTimer (50);
 
-    // Last, so that the window is complete whatever the network does. When no thread can be
-    // started (or the build has the check off), the window simply never shows the badge.
-    startUpdateCheck (updateFlag);
+    // The update check starts once the window is on screen (see startUpdateCheckOnceShown), so
+    // that an editor a host builds only to inspect it, and never opens, sends no request.
+    startUpdateCheckOnceShown();
 }
 
 OrvanAudioProcessorEditor::~OrvanAudioProcessorEditor()
@@ -223,8 +223,25 @@ void OrvanAudioProcessorEditor::resized()
     notificationButton.setBounds (badgeBounds);
 }
 
+void OrvanAudioProcessorEditor::visibilityChanged()       { startUpdateCheckOnceShown(); }
+void OrvanAudioProcessorEditor::parentHierarchyChanged()  { startUpdateCheckOnceShown(); }
+
+void OrvanAudioProcessorEditor::startUpdateCheckOnceShown()
+{
+    // One request per opened window, made the first time the window shows, after it is
+    // complete, whatever the network does. When no thread can be started (or the build has
+    // the check off), the window simply never shows the badge.
+    if (updateCheckStarted || ! isShowing())
+        return;
+
+    updateCheckStarted = true;
+    startUpdateCheck (updateFlag);
+}
+
 void OrvanAudioProcessorEditor::timerCallback()
 {
+    startUpdateCheckOnceShown();
+
     // Host automation reaches the controls here; setting them sends nothing back.
     if (enableButton != nullptr)
         enableButton->setToggleState (isOn (*audioProcessor.enableParameter), juce::dontSendNotification);

@@ -65,6 +65,8 @@ public:
     void resized() override;
     void timerCallback() override;
     void handleAsyncUpdate() override;
+    void visibilityChanged() override;
+    void parentHierarchyChanged() override;
     void buttonClicked (juce::Button*) override;
 
     // Renders the whole device into backgroundImage: the panel for the limiter's state, the
@@ -80,6 +82,7 @@ public:
 
 private:
     void drawReadout (juce::Graphics&);
+    void startUpdateCheckOnceShown();
     void stepLevel (bool up);
     void toggleEnable (juce::Button&);
     bool limiterIsOn() const;
@@ -96,6 +99,7 @@ private:
     juce::ImageButton plusButton;                  // raises the level by 0.1 dB
     juce::ImageButton minusButton;                 // lowers the level by 0.1 dB
     double displayLevel = 0.0;                     // dB, the level the readout shows
+    bool updateCheckStarted = false;               // this window's one request has been made
     juce::ImageButton notificationButton;          // the update badge, hidden until an update is known
 
     // Declared after the controls so that they are destroyed before the image buttons; the

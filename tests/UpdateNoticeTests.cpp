@@ -134,3 +134,22 @@ TEST_F (UpdateNoticeTest, RequestsLeftBehindByClosedWindowsTouchNothing)
     ASSERT_TRUE (waitForUpdateChecks (30000));
     EXPECT_EQ (server.requests().size(), 10);
 }
+
+// A host may build an editor only to look at it (the LV2 bundle's description step does) and
+// never show it: no request until the window is on screen, then exactly one.
+TEST_F (UpdateNoticeTest, AnEditorThatIsNeverShownAsksNothing)
+{
+    LoopbackHttpServer server ([] (const juce::String&) { return LoopbackHttpServer::Reply { 202, {} }; });
+    setUpdateEndpoint (server.base());
+
+    auto unshown = std::make_unique<OrvanAudioProcessorEditor> (processor);
+    orvan::headless::pump (120);
+    EXPECT_TRUE (waitForUpdateChecks (0)) << "no check may be running for a window never shown";
+    EXPECT_EQ (server.connections(), 0);
+
+    window = std::make_unique<orvan::headless::Window> (std::move (unshown));
+    ASSERT_TRUE (pumpUntil ([&] { return badgeOf (editor()).isVisible(); }));
+    ASSERT_TRUE (waitForUpdateChecks (20000));
+    orvan::headless::pump (120);
+    EXPECT_EQ (server.requests().size(), 1);
+}
