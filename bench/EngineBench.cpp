@@ -10,6 +10,7 @@
 #include "ReferenceEngine.h"
 #include "TestSignals.h"
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -160,6 +161,32 @@ void WorstBlock (benchmark::State& state)
                     + std::to_string ((int) (1.0e6 * block / sampleRate)) + " us");
 }
 
+// A ceiling for any engine that gives the transcription's bits: during a release the
+// smoothed reduction changes on every sample, and its gain is an exponential that has to
+// come from the same library call. Here that call alone runs once per sample and channel
+// on a decaying reduction like a release's; the real-time factor it reaches is the most
+// the engine could reach if everything else it does cost nothing.
+void ExpAlone (benchmark::State& state)
+{
+    constexpr double ln10 = 2.302585092994046;
+    const double h = std::exp (-1000.0 / (rate * 70.0));
+    double sink = 0.0;
+    for (auto _ : state)
+    {
+        double reduction[2] = { 3.0, 2.0 };
+        for (size_t i = 0; i < frames; ++i)
+        {
+            for (double& a : reduction)
+            {
+                a = i % 4800 == 0 ? a + 3.0 : a * h;
+                sink += std::exp (a / -20.0 * ln10);
+            }
+        }
+        benchmark::DoNotOptimize (sink);
+    }
+    setCounters (state, frames);
+}
+
 // Collects the real-time factors so that the engine and the transcription can be put
 // side by side once everything has run.
 class Reporter : public benchmark::ConsoleReporter
@@ -183,6 +210,7 @@ public:
 BENCHMARK (Engine)->DenseRange (music, loudThenSilence)->Unit (benchmark::kMillisecond);
 BENCHMARK (Transcription)->DenseRange (music, loudThenSilence)->Unit (benchmark::kMillisecond);
 BENCHMARK (ProcessBlock)->DenseRange (music, loudThenSilence)->Unit (benchmark::kMillisecond);
+BENCHMARK (ExpAlone)->Unit (benchmark::kMillisecond);
 BENCHMARK (WorstBlock)->Arg (48000)->Arg (192000)->Unit (benchmark::kMicrosecond);
 
 int main (int argc, char** argv)
@@ -206,6 +234,9 @@ int main (int argc, char** argv)
         if (e > 0.0 && t > 0.0)
             std::printf ("%-18s %13.0fx %13.0fx %13.0fx %7.1fx\n", materialNames[m], e, t, b, e / t);
     }
+    if (const double x = reporter.factors["ExpAlone"]; x > 0.0)
+        std::printf ("%-18s %13.0fx   (one gain exponential per sample and channel, nothing else)\n",
+                     "exp_alone", x);
     benchmark::Shutdown();
     return 0;
 }
