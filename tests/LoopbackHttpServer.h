@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -20,6 +21,38 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+// No proxy may stand between an update check and a server on loopback.
+inline void bypassProxiesForLoopback()
+{
+    for (const auto* name : { "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "all_proxy" })
+        unsetenv (name);
+    setenv ("no_proxy", "*", 1);
+    setenv ("NO_PROXY", "*", 1);
+}
+
+// A socket listening on 127.0.0.1 at a port the system picks, which is stored in `port`.
+inline int listenOnLoopback (int backlog, int& port)
+{
+    const int listener = socket (AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;
+    setsockopt (listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof (yes));
+
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
+    address.sin_port = 0;
+
+    socklen_t length = sizeof (address);
+    if (listener < 0
+        || bind (listener, reinterpret_cast<sockaddr*> (&address), sizeof (address)) != 0
+        || listen (listener, backlog) != 0
+        || getsockname (listener, reinterpret_cast<sockaddr*> (&address), &length) != 0)
+        throw std::runtime_error ("cannot listen on 127.0.0.1");
+
+    port = ntohs (address.sin_port);
+    return listener;
+}
 
 class LoopbackHttpServer
 {
@@ -36,23 +69,7 @@ public:
     explicit LoopbackHttpServer (Handler handlerToUse)
         : handler (std::move (handlerToUse))
     {
-        listener = socket (AF_INET, SOCK_STREAM, 0);
-        const int yes = 1;
-        setsockopt (listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof (yes));
-
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
-        address.sin_port = 0;
-
-        socklen_t length = sizeof (address);
-        if (listener < 0
-            || bind (listener, reinterpret_cast<sockaddr*> (&address), sizeof (address)) != 0
-            || listen (listener, 16) != 0
-            || getsockname (listener, reinterpret_cast<sockaddr*> (&address), &length) != 0)
-            throw std::runtime_error ("cannot listen on 127.0.0.1");
-
-        boundPort = ntohs (address.sin_port);
+        listener = listenOnLoopback (16, boundPort);
         thread = std::thread ([this] { serve(); });
     }
 

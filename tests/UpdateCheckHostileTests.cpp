@@ -1,6 +1,7 @@
 // The update check against a hostile or broken server on loopback: garbage instead of HTTP,
 // a connection reset in the middle, a body that never ends, redirects that go round in a
 // circle. Each must end the check promptly with no crash, and only a real 202 counts.
+#include "LoopbackHttpServer.h"
 #include "UpdateCheck.h"
 
 #include <gtest/gtest.h>
@@ -24,18 +25,7 @@ class RawServer
 public:
     explicit RawServer (std::function<void (int)> serveToUse) : serve (std::move (serveToUse))
     {
-        listener = socket (AF_INET, SOCK_STREAM, 0);
-        const int yes = 1;
-        setsockopt (listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof (yes));
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
-        address.sin_port = 0;
-        bind (listener, reinterpret_cast<sockaddr*> (&address), sizeof (address));
-        socklen_t length = sizeof (address);
-        getsockname (listener, reinterpret_cast<sockaddr*> (&address), &length);
-        port = ntohs (address.sin_port);
-        listen (listener, 8);
+        listener = listenOnLoopback (8, port);
         thread = std::thread ([this] { run(); });
     }
 
@@ -81,13 +71,7 @@ void sendText (int connection, const std::string& text)
 
 struct UpdateCheckHostileServer : ::testing::Test
 {
-    static void SetUpTestSuite()
-    {
-        for (const auto* name : { "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "all_proxy" })
-            unsetenv (name);
-        setenv ("no_proxy", "*", 1);
-        setenv ("NO_PROXY", "*", 1);
-    }
+    static void SetUpTestSuite() { bypassProxiesForLoopback(); }
 };
 
 bool checkAgainst (const RawServer& server)

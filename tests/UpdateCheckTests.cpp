@@ -10,17 +10,9 @@ namespace
 {
     const juce::String requestTarget = "/orvan_update.php?v=" JucePlugin_VersionString;
 
-    // No proxy may stand between the check and the loopback server.
     struct UpdateCheckTest : ::testing::Test
     {
-        static void SetUpTestSuite()
-        {
-            for (const auto* name : { "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "all_proxy" })
-                unsetenv (name);
-
-            setenv ("no_proxy", "*", 1);
-            setenv ("NO_PROXY", "*", 1);
-        }
+        static void SetUpTestSuite() { bypassProxiesForLoopback(); }
     };
 
     // Answers the check's request with `status`, after sending it through `redirects` hops.

@@ -22,13 +22,7 @@ namespace
 
     struct UpdateNoticeTest : ::testing::Test
     {
-        static void SetUpTestSuite()
-        {
-            for (const auto* name : { "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "all_proxy" })
-                unsetenv (name);
-            setenv ("no_proxy", "*", 1);
-            setenv ("NO_PROXY", "*", 1);
-        }
+        static void SetUpTestSuite() { bypassProxiesForLoopback(); }
 
         ~UpdateNoticeTest() override
         {

@@ -203,6 +203,20 @@ bool writePng (const juce::Image& image, const juce::File& destination, juce::St
     return true;
 }
 
+// Writes the picture to `output` (relative to the working directory) and says so; the exit code.
+int save (const juce::Image& image, const juce::String& output)
+{
+    juce::String error;
+    if (! writePng (image, juce::File::getCurrentWorkingDirectory().getChildFile (output), error))
+    {
+        std::cerr << "orvan-snapshot: " << error << "\n";
+        return 1;
+    }
+
+    std::cout << "orvan-snapshot: wrote " << output << " (" << image.getWidth() << " x " << image.getHeight() << ")\n";
+    return 0;
+}
+
 // The dialog as a click on the logo shows it: the window opened first (its construction sets
 // the typeface for the language), then the same dialog the click runs, pictured instead of
 // run modally.
@@ -216,15 +230,7 @@ int renderDialog (const Options& options)
                                                   : createUpdateDialog (getInterfaceLanguage());
     const auto image = dialog->createComponentSnapshot (dialog->getLocalBounds(), true, (float) options.scale);
 
-    juce::String error;
-    if (! writePng (image, juce::File::getCurrentWorkingDirectory().getChildFile (options.output), error))
-    {
-        std::cerr << "orvan-snapshot: " << error << "\n";
-        return 1;
-    }
-
-    std::cout << "orvan-snapshot: wrote " << options.output << " (" << image.getWidth() << " x " << image.getHeight() << ")\n";
-    return 0;
+    return save (image, options.output);
 }
 
 int render (const Options& options)
@@ -265,15 +271,7 @@ int render (const Options& options)
 
     const auto image = editor->createComponentSnapshot (editor->getLocalBounds(), true, (float) options.scale);
 
-    juce::String error;
-    if (! writePng (image, juce::File::getCurrentWorkingDirectory().getChildFile (options.output), error))
-    {
-        std::cerr << "orvan-snapshot: " << error << "\n";
-        return 1;
-    }
-
-    std::cout << "orvan-snapshot: wrote " << options.output << " (" << image.getWidth() << " x " << image.getHeight() << ")\n";
-    return 0;
+    return save (image, options.output);
 }
 } // namespace
 
