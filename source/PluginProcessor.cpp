@@ -4,6 +4,7 @@
 #include "PluginEditor.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -20,7 +21,7 @@ constexpr const char* enableAttribute = "dbEnable";
 constexpr const char* levelAttribute = "dbMain";
 constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endian integer
 
-// A saved state is one flat element, and three kinds of text make the framework's XML
+// A saved state is one flat element, and these kinds of text make the framework's XML
 // parser take the host down, so they are refused before the parser sees them:
 // - deep nesting: the parser descends one call per level (and frees the parsed tree the
 //   same way), so a blob nested some hundred thousand levels deep overflows the stack.
@@ -35,6 +36,10 @@ constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!" read as a little-endia
 // - a numeric character reference that is beyond Unicode or not closed by ';': the parser
 //   writes whatever number comes out as UTF-8, which its own reader then runs past, and
 //   steps over the closing mark without looking, also when the text ends there.
+// - any other reference: the parser takes an unknown name up to the next ';' and, when it
+//   starts with '<', parses it again as markup from a copy that may end inside a character
+//   reference, which it then reads past. Only the five predefined entities and numeric
+//   references are let through; nothing else appears in a state the framework writes.
 constexpr int mostMarkupInAState = 256;
 
 // Whether the digits after "&#" (decimal, or hexadecimal after an x) name a character and
@@ -45,17 +50,29 @@ bool namesACharacter (juce::CharPointer_UTF8 p)
     if (hex)
         ++p;
     juce::int64 value = 0;
-    for (;; ++p)
+    for (int digits = 0;; ++p, ++digits)
     {
         const auto c = *p;
         const int digit = hex ? juce::CharacterFunctions::getHexDigitValue (c)
                               : (c >= '0' && c <= '9' ? (int) (c - '0') : -1);
         if (digit < 0)
-            return c == ';';
+            return digits > 0 && c == ';';
         value = value * (hex ? 16 : 10) + digit;
         if (value > 0x10ffff)
             return false;
     }
+}
+
+// Whether the text after a '&' is a reference the parser reads safely: a character by
+// number, or one of the five entities XML predefines (in any case, as the parser takes them).
+bool isSafeReference (juce::CharPointer_UTF8 p)
+{
+    if (*p == '#')
+        return namesACharacter (p + 1);
+    for (const char* name : { "amp;", "lt;", "gt;", "quot;", "apos;" })
+        if (p.compareIgnoreCaseUpTo (juce::CharPointer_ASCII (name), (int) std::strlen (name)) == 0)
+            return true;
+    return false;
 }
 
 bool isSafeToParse (const juce::String& text)
@@ -68,7 +85,7 @@ bool isSafeToParse (const juce::String& text)
     int markup = 0;
     for (; ! p.isEmpty(); ++p)
     {
-        if (*p == '&' && p[1] == '#' && ! namesACharacter (p + 2))
+        if (*p == '&' && ! isSafeReference (p + 1))
             return false;
         if (*p != '<')
             continue;

@@ -49,6 +49,11 @@ TEST (HostileState, HazardousXmlIsRefusedWithoutAnyChange)
         { "hexadecimal reference beyond Unicode", "<" + settings + " x=\"&#x7FFFFFFF;\"/>" },
         { "reference open at the end of the text", "<" + settings + "><a>&#x41" },
         { "decimal reference beyond Unicode", "<" + settings + "><a>&#99999999999;&#x3C;</a></MYPLUGINSETTINGS>" },
+        { "reference without digits", "<" + settings + " x=\"&#x;\"/>" },
+        // An unknown entity is parsed again as markup when its name starts with '<', from a
+        // copy that here ends inside a character reference, which the parser reads past.
+        { "unknown entity that reads as markup", "<" + settings + ">&<a>&#x;</MYPLUGINSETTINGS>" },
+        { "unknown entity", "<" + settings + " x=\"&nope;\"/>" },
         // Not UTF-8. The framework's parser steps over the continuation bytes that a lead
         // byte announces without looking, so text that ends inside a sequence is read past
         // its end.
