@@ -160,18 +160,7 @@ namespace
         juce::Component& badge() { return *editor().getChildComponent (1); }
 
         // A real click through the window's peer; returns once the dialogs it opens are closed.
-        void click (juce::Component& target)
-        {
-            auto* peer = window->getPeer();
-            ASSERT_NE (peer, nullptr);
-            const auto at = window->getLocalPoint (&target, target.getLocalBounds().getCentre()).toFloat();
-            const auto now = juce::Time::currentTimeMillis();
-            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at,
-                                    juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
-                                    juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now);
-            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, juce::ModifierKeys(),
-                                    juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now + 20);
-        }
+        void click (juce::Component& target) { ModalDriver::clickCentre (*window, target); }
 
         OrvanAudioProcessor processor;
         std::unique_ptr<orvan::headless::Window> window;

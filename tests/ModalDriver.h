@@ -58,6 +58,22 @@ public:
         return texts;
     }
 
+    // A left click in the middle of `target`, sent through the peer of `window`, the desktop
+    // window that holds it.
+    static void clickCentre (juce::Component& window, juce::Component& target)
+    {
+        auto* peer = window.getPeer();
+        ASSERT_NE (peer, nullptr);
+        const auto at = window.getLocalPoint (&target, target.getLocalBounds().getCentre()).toFloat();
+        const auto now = juce::Time::currentTimeMillis();
+
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at,
+                                juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
+                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now);
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, juce::ModifierKeys(),
+                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now + 20);
+    }
+
     static void pressKey (juce::AlertWindow& window, int keyCode)
     {
         auto* peer = window.getPeer();
@@ -74,16 +90,7 @@ public:
             if (button == nullptr || button->getButtonText() != text)
                 continue;
 
-            auto* peer = window.getPeer();
-            ASSERT_NE (peer, nullptr);
-            const auto at = window.getLocalPoint (button, button->getLocalBounds().getCentre()).toFloat();
-            const auto now = juce::Time::currentTimeMillis();
-
-            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at,
-                                    juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
-                                    juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now);
-            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, juce::ModifierKeys(),
-                                    juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, now + 20);
+            clickCentre (window, *button);
             return;
         }
 
