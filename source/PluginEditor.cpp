@@ -182,11 +182,11 @@ OrvanAudioProcessorEditor::OrvanAudioProcessorEditor (OrvanAudioProcessor& p)
 
     setSize (windowWidth, windowHeight);
     drawBG();
+    // The update check is not started here: an editor under construction is never on screen,
+    // and one a host builds only to inspect it, and never opens, must send no request. The
+    // first change of visibility or hierarchy, or the first tick, that finds the window
+    // showing starts it (startUpdateCheckOnceShown).
     startTimer (50);
-
-    // The update check starts once the window is on screen (see startUpdateCheckOnceShown), so
-    // that an editor a host builds only to inspect it, and never opens, sends no request.
-    startUpdateCheckOnceShown();
 }
 
 OrvanAudioProcessorEditor::~OrvanAudioProcessorEditor()
@@ -240,6 +240,8 @@ void OrvanAudioProcessorEditor::startUpdateCheckOnceShown()
 
 void OrvanAudioProcessorEditor::timerCallback()
 {
+    // Catches a window that starts showing without a message to this component (a parent
+    // made visible, a peer restored from minimised).
     startUpdateCheckOnceShown();
 
     // Host automation reaches the controls here; setting them sends nothing back.
