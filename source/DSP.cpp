@@ -18,10 +18,6 @@ inline double flush (double v) noexcept
     return std::isnormal (v) ? v : 0.0;
 }
 
-inline int next (int i, int length) noexcept
-{
-    return i + 1 < length ? i + 1 : 0;
-}
 } // namespace
 
 CDSP::CDSP() = default;
@@ -102,41 +98,6 @@ void CDSP::prepareRateTables (double sampleRate)
     }
 
     kneeAttackCoef = std::exp (-1000.0 / (sampleRate * kneeAttackTime));
-}
-
-void CDSP::DoProcess (double inL, double inR, double* outL, double* outR,
-                      double sampleRate, double levelDb, bool mono)
-{
-    const int p = writePos;
-
-    *outL = bufferL[(size_t) p];
-    *outR = bufferR[(size_t) p];
-    bufferL[(size_t) p] = inL;
-    bufferR[(size_t) p] = inR;
-
-    const double crossL = prevL * inL;
-    const double crossR = prevR * inR;
-    prevL = inL;
-    prevR = inR;
-
-    if (sampleRate != tableRate)
-        prepareRateTables (sampleRate);
-
-    // A crossing needs a strictly negative product (an exact zero or a NaN never makes
-    // one) and a plain position difference of at least 0.1 ms from the last one.
-    if (crossL < 0.0 && std::abs (p - lastCrossL) >= minSegment)
-    {
-        processSegment (0, bufferL.get(), lastCrossL, p, sampleRate, levelDb);
-        lastCrossL = p;
-    }
-
-    if (! mono && crossR < 0.0 && std::abs (p - lastCrossR) >= minSegment)
-    {
-        processSegment (1, bufferR.get(), lastCrossR, p, sampleRate, levelDb);
-        lastCrossR = p;
-    }
-
-    writePos = next (p, bufferLength);
 }
 
 void CDSP::processSegment (int channel, double* ring, int start, int p,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 // The limiter engine: two lookahead delay rings, the half-wave analysis with its
@@ -25,8 +26,9 @@ public:
 
     // One sample frame: hands back the frame stored `bufferLength` calls earlier (already
     // scaled if its half-wave has closed), stores the new one and analyses any half-wave
-    // that the new samples close.
-    void DoProcess (double inL, double inR, double* outL, double* outR,
+    // that the new samples close. Defined below, so that a caller's per-sample loop keeps
+    // the common case (no crossing) inline.
+    inline void DoProcess (double inL, double inR, double* outL, double* outR,
                     double sampleRate, double levelDb, bool mono);
 
     // The analysis reads up to two slots beyond a position and wraps them once, so it
@@ -105,3 +107,38 @@ private:
     double gainInput[2] {};                 // attack-stage output whose gain is in lastGain
     double lastGain[2] { 1.0, 1.0 };        // exp of gainInput, uncapped
 };
+
+inline void CDSP::DoProcess (double inL, double inR, double* outL, double* outR,
+                             double sampleRate, double levelDb, bool mono)
+{
+    const int p = writePos;
+
+    *outL = bufferL[(size_t) p];
+    *outR = bufferR[(size_t) p];
+    bufferL[(size_t) p] = inL;
+    bufferR[(size_t) p] = inR;
+
+    const double crossL = prevL * inL;
+    const double crossR = prevR * inR;
+    prevL = inL;
+    prevR = inR;
+
+    if (sampleRate != tableRate)
+        prepareRateTables (sampleRate);
+
+    // A crossing needs a strictly negative product (an exact zero or a NaN never makes
+    // one) and a plain position difference of at least 0.1 ms from the last one.
+    if (crossL < 0.0 && std::abs (p - lastCrossL) >= minSegment)
+    {
+        processSegment (0, bufferL.get(), lastCrossL, p, sampleRate, levelDb);
+        lastCrossL = p;
+    }
+
+    if (! mono && crossR < 0.0 && std::abs (p - lastCrossR) >= minSegment)
+    {
+        processSegment (1, bufferR.get(), lastCrossR, p, sampleRate, levelDb);
+        lastCrossR = p;
+    }
+
+    writePos = p + 1 < bufferLength ? p + 1 : 0;
+}
