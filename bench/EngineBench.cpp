@@ -10,10 +10,12 @@
 #include "ReferenceEngine.h"
 #include "TestSignals.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -187,6 +189,61 @@ void ExpAlone (benchmark::State& state)
     setCounters (state, frames);
 }
 
+// A ceiling for the whole design, on the music-like material: the least a half-wave
+// limiter with the transcription's bits has to do, and nothing more. Both 30 ms delays,
+// the crossing test with its minimum length, one pass over each closed half-wave for its
+// peak, and then, for every sample of it, a release step and the gain exponential of the
+// result. No inter-sample estimate, no level in dB, no static curve, no release time.
+void HalfWaveFloor (benchmark::State& state)
+{
+    constexpr double ln10 = 2.302585092994046;
+    const auto& s = material (music);
+    const int length = OrvanAudioProcessor::lookaheadFor (rate);
+    const int minSegment = (int) ((0.1 * rate) / 1000.0);
+    const double h = std::exp (-1000.0 / (rate * 70.0));
+    std::vector<double> rings[2] = { std::vector<double> ((size_t) length), std::vector<double> ((size_t) length) };
+    double sink = 0.0;
+    for (auto _ : state)
+    {
+        for (auto& ring : rings)
+            std::fill (ring.begin(), ring.end(), 0.0);
+        int lastCross[2] = { 0, 0 };
+        double previous[2] = { 0.0, 0.0 };
+        double reduction[2] = { 0.0, 0.0 };
+        int p = 0;
+        for (size_t i = 0; i < frames; ++i)
+        {
+            const double input[2] = { s.left[i], s.right[i] };
+            for (int c = 0; c < 2; ++c)
+            {
+                double* const ring = rings[c].data();
+                sink += ring[p];
+                ring[p] = input[c];
+                const double cross = previous[c] * input[c];
+                previous[c] = input[c];
+                if (cross < 0.0 && std::abs (p - lastCross[c]) >= minSegment)
+                {
+                    const auto following = [length] (int j) { return j + 1 < length ? j + 1 : 0; };
+                    double peak = 0.0;
+                    for (int j = lastCross[c]; j != p; j = following (j))
+                        peak = std::max (peak, std::abs (ring[j]));
+                    double a = std::max (reduction[c], peak - 0.9);
+                    for (int j = lastCross[c]; j != p; j = following (j))
+                    {
+                        a *= h;
+                        ring[j] *= std::exp (a / -20.0 * ln10);
+                    }
+                    reduction[c] = a;
+                    lastCross[c] = p;
+                }
+            }
+            p = p + 1 < length ? p + 1 : 0;
+        }
+        benchmark::DoNotOptimize (sink);
+    }
+    setCounters (state, frames);
+}
+
 // Collects the real-time factors so that the engine and the transcription can be put
 // side by side once everything has run.
 class Reporter : public benchmark::ConsoleReporter
@@ -211,6 +268,7 @@ BENCHMARK (Engine)->DenseRange (music, loudThenSilence)->Unit (benchmark::kMilli
 BENCHMARK (Transcription)->DenseRange (music, loudThenSilence)->Unit (benchmark::kMillisecond);
 BENCHMARK (ProcessBlock)->DenseRange (music, loudThenSilence)->Unit (benchmark::kMillisecond);
 BENCHMARK (ExpAlone)->Unit (benchmark::kMillisecond);
+BENCHMARK (HalfWaveFloor)->Unit (benchmark::kMillisecond);
 BENCHMARK (WorstBlock)->Arg (48000)->Arg (192000)->Unit (benchmark::kMicrosecond);
 
 int main (int argc, char** argv)
@@ -237,6 +295,9 @@ int main (int argc, char** argv)
     if (const double x = reporter.factors["ExpAlone"]; x > 0.0)
         std::printf ("%-18s %13.0fx   (one gain exponential per sample and channel, nothing else)\n",
                      "exp_alone", x);
+    if (const double x = reporter.factors["HalfWaveFloor"]; x > 0.0)
+        std::printf ("%-18s %13.0fx   (delay, crossings, one peak pass, a release step and its exponential per sample)\n",
+                     "half_wave_floor", x);
     benchmark::Shutdown();
     return 0;
 }
