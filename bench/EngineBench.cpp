@@ -21,6 +21,7 @@ namespace
 {
 constexpr double rate = 48000.0;
 constexpr double ceilingDb = -1.0;
+constexpr double ln10 = 2.302585092994046;
 constexpr size_t seconds = 10;
 constexpr size_t frames = (size_t) rate * seconds;
 
@@ -163,6 +164,12 @@ void WorstBlock (benchmark::State& state)
                     + std::to_string ((int) (1.0e6 * block / sampleRate)) + " us");
 }
 
+// A release like a sine half-wave's (70 ms), for the two ceilings below.
+double releaseCoefficient()
+{
+    return std::exp (-1000.0 / (rate * 70.0));
+}
+
 // A ceiling for any engine that gives the transcription's bits: during a release the
 // smoothed reduction changes on every sample, and its gain is an exponential that has to
 // come from the same library call. Here that call alone runs once per sample and channel
@@ -170,8 +177,7 @@ void WorstBlock (benchmark::State& state)
 // the engine could reach if everything else it does cost nothing.
 void ExpAlone (benchmark::State& state)
 {
-    constexpr double ln10 = 2.302585092994046;
-    const double h = std::exp (-1000.0 / (rate * 70.0));
+    const double h = releaseCoefficient();
     double sink = 0.0;
     for (auto _ : state)
     {
@@ -196,11 +202,11 @@ void ExpAlone (benchmark::State& state)
 // result. No inter-sample estimate, no level in dB, no static curve, no release time.
 void HalfWaveFloor (benchmark::State& state)
 {
-    constexpr double ln10 = 2.302585092994046;
     const auto& s = material (music);
     const int length = OrvanAudioProcessor::lookaheadFor (rate);
     const int minSegment = (int) ((0.1 * rate) / 1000.0);
-    const double h = std::exp (-1000.0 / (rate * 70.0));
+    const double h = releaseCoefficient();
+    const auto following = [length] (int j) { return j + 1 < length ? j + 1 : 0; };
     std::vector<double> rings[2] = { std::vector<double> ((size_t) length), std::vector<double> ((size_t) length) };
     double sink = 0.0;
     for (auto _ : state)
@@ -223,7 +229,6 @@ void HalfWaveFloor (benchmark::State& state)
                 previous[c] = input[c];
                 if (cross < 0.0 && std::abs (p - lastCross[c]) >= minSegment)
                 {
-                    const auto following = [length] (int j) { return j + 1 < length ? j + 1 : 0; };
                     double peak = 0.0;
                     for (int j = lastCross[c]; j != p; j = following (j))
                         peak = std::max (peak, std::abs (ring[j]));

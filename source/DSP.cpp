@@ -17,7 +17,6 @@ inline double flush (double v) noexcept
 {
     return std::isnormal (v) ? v : 0.0;
 }
-
 } // namespace
 
 CDSP::CDSP() = default;

@@ -29,7 +29,7 @@ public:
     // that the new samples close. Defined below, so that a caller's per-sample loop keeps
     // the common case (no crossing) inline.
     inline void DoProcess (double inL, double inR, double* outL, double* outR,
-                    double sampleRate, double levelDb, bool mono);
+                           double sampleRate, double levelDb, bool mono);
 
     // The analysis reads up to two slots beyond a position and wraps them once, so it
     // needs at least three slots; the processor passes audio through untouched otherwise.
